@@ -1,0 +1,13 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/win32_dialog.h"
+#include "res/resource.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    InitCommonControls();
+    ModuleInstance = instance;
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, Win32MainDialogProc, 0);
+    // The exit status is 1 however the dialog ended.
+    return 1;
+}

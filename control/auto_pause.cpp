@@ -1,0 +1,4 @@
+#include "control/auto_pause.h"
+
+void OnAutoPauseTimer(Dialog&) {}
+void OnAutoPauseCheckBox(Dialog&) {}

@@ -1,0 +1,3 @@
+#include "control/file_open.h"
+
+void OpenSoundFile(Dialog&) {}

@@ -1,0 +1,3 @@
+#include "control/player_state.h"
+
+PlayerStateRecord PlayerState = {};

@@ -1,0 +1,3 @@
+#include "control/slider_settings.h"
+
+void ApplySliderSettings(Dialog&) {}

@@ -1,0 +1,22 @@
+# Sourced: velmorin_install_deps installs whatever Debian packages are missing.
+velmorin_packages=(
+    cmake ninja-build g++ ccache googletest libgtest-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64-posix
+    wine wine64 fonts-wine
+    xvfb xdotool x11-utils x11-apps imagemagick
+    pulseaudio pulseaudio-utils sox
+)
+
+velmorin_install_deps() {
+    local missing=() p
+    for p in "${velmorin_packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} = 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    local sudo=
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo apt-get update -q >/dev/null &&
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+}

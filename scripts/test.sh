@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds both flavours, runs the native
+# tests, the Windows tests under Wine and the end-to-end scenarios, and ends with
+# "N passed, N failed" over all of them. Exit status 1 on any failure.
+set -u
+repo=$(cd "$(dirname "$0")/.." && pwd)
+export VELMORIN_BUILD=${VELMORIN_BUILD:-$repo/build}
+mkdir -p "$VELMORIN_BUILD"
+. "$repo/scripts/deps.sh"
+. "$repo/scripts/build.sh"
+. "$repo/scripts/wine-env.sh"
+
+velmorin_install_deps || { echo "installing packages failed"; exit 1; }
+
+passed=0
+failed=0
+tally() {  # layer passed failed
+    echo "== $1: $2 passed, $3 failed"
+    passed=$((passed + $2))
+    failed=$((failed + $3))
+}
+
+# Counts a GoogleTest run from its output; a run that died counts as one failure.
+gtest_tally() {  # layer exit-status output-file
+    local ok bad
+    ok=$(tr -d '\r' <"$3" | sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' | tail -1)
+    bad=$(tr -d '\r' <"$3" | sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below:.*/\1/p' | tail -1)
+    ok=${ok:-0}
+    bad=${bad:-0}
+    if [ "$2" != 0 ] && [ "$bad" = 0 ]; then
+        bad=1
+        tail -30 "$3"
+    fi
+    [ "$bad" != 0 ] && grep -E '^\[  FAILED  \]|Failure' "$3" | tr -d '\r' | head -40
+    tally "$1" "$ok" "$bad"
+}
+
+echo "== building native"
+velmorin_build native || { echo "0 passed, 1 failed"; exit 1; }
+echo "== building windows"
+velmorin_build windows || { echo "0 passed, 1 failed"; exit 1; }
+
+log=$VELMORIN_BUILD/native-tests.log
+"$VELMORIN_BUILD/native/tests/native/native_tests" >"$log" 2>&1
+gtest_tally native $? "$log"
+
+velmorin_start_display || { echo "0 passed, 1 failed"; exit 1; }
+trap velmorin_stop_wine EXIT
+velmorin_prepare_prefix
+export VELMORIN_WINE_READY=1
+
+log=$VELMORIN_BUILD/windows-tests.log
+(cd "$VELMORIN_BUILD" && wine "$VELMORIN_BUILD/windows/tests/windows/windows_tests.exe") >"$log" 2>&1
+gtest_tally windows $? "$log"
+
+log=$VELMORIN_BUILD/e2e.log
+bash "$repo/tests/e2e/run.sh" >"$log" 2>&1
+grep -E '^FAIL|expected' "$log"
+e2e_ok=$(sed -nE 's/^e2e: ([0-9]+) passed, ([0-9]+) failed$/\1/p' "$log")
+e2e_bad=$(sed -nE 's/^e2e: ([0-9]+) passed, ([0-9]+) failed$/\2/p' "$log")
+[ -z "$e2e_bad" ] && { tail -20 "$log"; e2e_ok=0; e2e_bad=1; }
+tally e2e "${e2e_ok:-0}" "$e2e_bad"
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,103 @@
+# Helpers for the end-to-end scenarios: start velmorin.exe under Wine, read its controls
+# through the inspector, drive it with xdotool, keep screenshots in the build tree.
+# Needs: scripts/wine-env.sh sourced, a display, VELMORIN_BUILD set.
+
+E2E_WIN=$VELMORIN_BUILD/windows
+E2E_OUT=$VELMORIN_BUILD/e2e
+mkdir -p "$E2E_OUT/shots"
+e2e_passed=0
+e2e_failed=0
+e2e_app_pid=
+
+e2e_check() {  # name, then a command that succeeds when the check holds
+    local name=$1
+    shift
+    if "$@"; then
+        e2e_passed=$((e2e_passed + 1))
+        echo "PASS $name"
+    else
+        e2e_failed=$((e2e_failed + 1))
+        echo "FAIL $name"
+    fi
+}
+
+e2e_inspect() {  # title prefix -> the inspector's lines on stdout
+    wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null | tr -d '\r'
+}
+
+e2e_wait_window() {  # title prefix [seconds]: waits until a visible window has that title
+    local i
+    for i in $(seq 1 $((${2:-10} * 10))); do
+        e2e_inspect "$1" >/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+e2e_x_window() {  # title regex -> X window id of the first match
+    # Wine's unmanaged windows are override-redirect, which --onlyvisible passes over.
+    local i id
+    for i in $(seq 1 50); do
+        id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+e2e_focus() {  # title regex: clicks the caption, which gives a Wine window the keyboard
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window "$1")")"
+    xdotool mousemove $((X + 60)) $((Y + 8))
+    sleep 0.3
+    xdotool click 1
+    sleep 0.2
+}
+
+e2e_dump_of() {  # title prefix: sets e2e_dump once the window lists all its controls
+    local i
+    for i in $(seq 1 20); do
+        e2e_dump=$(e2e_inspect "$1")
+        [ "$(grep -c '^control ' <<<"$e2e_dump")" -ge "${2:-1}" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+e2e_start_app() {
+    (cd "$E2E_OUT" && exec wine "$E2E_WIN/velmorin.exe") >/dev/null 2>&1 &
+    e2e_app_pid=$!
+}
+
+e2e_wait_exit() {  # [seconds] -> prints the exit status, or "running" after the time
+    local i
+    for i in $(seq 1 $((${1:-10} * 10))); do
+        if ! kill -0 "$e2e_app_pid" 2>/dev/null; then
+            wait "$e2e_app_pid"
+            echo $?
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo running
+    kill "$e2e_app_pid" 2>/dev/null
+}
+
+e2e_shot() {  # name -> saves a PNG of the whole screen, prints its path
+    local path=$E2E_OUT/shots/$1.png
+    xwd -root -silent | convert xwd:- "png:$path"
+    echo "$path"
+}
+
+# Checks of one inspector dump held in $e2e_dump.
+e2e_has() { grep -qxF -- "$1" <<<"$e2e_dump"; }
+e2e_control() {  # id -> the control's line
+    grep -E "^control id=$1 " <<<"$e2e_dump" | head -1
+}
+e2e_field() {  # id field -> value of field=... on that control's line
+    e2e_control "$1" | sed -E "s/.* $2=([^ ]*).*/\1/"
+}
+e2e_text() {  # id -> text of the control (the rest of the line)
+    e2e_control "$1" | sed -E 's/.* text=//'
+}
+e2e_equals() { [ "$1" = "$2" ] || { echo "  expected [$2], got [$1]" >&2; return 1; }; }
