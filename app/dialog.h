@@ -52,6 +52,8 @@ class Dialog {
   public:
     virtual ~Dialog() = default;
 
+    // The dialog's window handle, for platform layers that tie to a window.
+    virtual void* Window() = 0;
     virtual void EndDialog(intptr_t result) = 0;
     virtual void SetTitle(const char* text) = 0;
     virtual void SetItemText(int id, const char* text) = 0;

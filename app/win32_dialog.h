@@ -14,6 +14,7 @@ class Win32Dialog final : public Dialog {
   public:
     explicit Win32Dialog(HWND window) : window_(window) {}
 
+    void* Window() override { return window_; }
     void EndDialog(intptr_t result) override;
     void SetTitle(const char* text) override;
     void SetItemText(int id, const char* text) override;

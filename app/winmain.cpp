@@ -2,10 +2,13 @@
 #include <commctrl.h>
 
 #include "app/win32_dialog.h"
+#include "sound/dsound_layer.h"
 #include "res/resource.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     InitCommonControls();
+    DirectSoundSystem sound;
+    InstallSoundSystem(&sound);
     ModuleInstance = instance;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, Win32MainDialogProc, 0);
     // The exit status is 1 however the dialog ended.

@@ -26,6 +26,7 @@ fi
 velmorin_start_display || exit 1
 trap velmorin_stop_wine EXIT
 velmorin_prepare_prefix
+velmorin_prepare_sound
 wine "$exe" >/dev/null 2>&1 &
 app=$!
 for i in $(seq 1 100); do

@@ -44,17 +44,28 @@ log=$VELMORIN_BUILD/native-tests.log
 "$VELMORIN_BUILD/native/tests/native/native_tests" >"$log" 2>&1
 gtest_tally native $? "$log"
 
+log=$VELMORIN_BUILD/fuzz.log
+if bash "$repo/scripts/fuzz-wave.sh" "${VELMORIN_FUZZ_SECONDS:-60}" >"$log" 2>&1; then
+    grep -E 'average_exec_per_sec|number_of_executed_units' "$log"
+    tally fuzz 1 0
+else
+    tail -20 "$log"
+    tally fuzz 0 1
+fi
+
 velmorin_start_display || { echo "0 passed, 1 failed"; exit 1; }
 trap velmorin_stop_wine EXIT
 velmorin_prepare_prefix
+velmorin_prepare_sound
 export VELMORIN_WINE_READY=1
 
 log=$VELMORIN_BUILD/windows-tests.log
-(cd "$VELMORIN_BUILD" && wine "$VELMORIN_BUILD/windows/tests/windows/windows_tests.exe") >"$log" 2>&1
+# A modal box nobody answers must not hang the run.
+(cd "$VELMORIN_BUILD" && timeout 300 wine "$VELMORIN_BUILD/windows/tests/windows/windows_tests.exe") >"$log" 2>&1
 gtest_tally windows $? "$log"
 
 log=$VELMORIN_BUILD/e2e.log
-bash "$repo/tests/e2e/run.sh" >"$log" 2>&1
+timeout 900 bash "$repo/tests/e2e/run.sh" >"$log" 2>&1
 grep -E '^FAIL|expected' "$log"
 e2e_ok=$(sed -nE 's/^e2e: ([0-9]+) passed, ([0-9]+) failed$/\1/p' "$log")
 e2e_bad=$(sed -nE 's/^e2e: ([0-9]+) passed, ([0-9]+) failed$/\2/p' "$log")

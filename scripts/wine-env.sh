@@ -54,3 +54,18 @@ velmorin_stop_wine() {
         velmorin_xvfb_pid=
     fi
 }
+
+# Sound for Wine without a sound card: ALSA's default device becomes a file capture
+# (exact, faster than real time). HOME of a Wine process chooses its ALSA set-up:
+#   $VELMORIN_BUILD/home-capture  output captured to $VELMORIN_BUILD/capture.wav
+#   $VELMORIN_BUILD/home-silent   no device at all: DirectSoundCreate fails
+velmorin_prepare_sound() {
+    mkdir -p "$VELMORIN_BUILD/home-capture" "$VELMORIN_BUILD/home-silent"
+    cat >"$VELMORIN_BUILD/home-capture/.asoundrc" <<EOT
+pcm.!default { type plug; slave { pcm "rec"; format S16_LE } }
+pcm.rec { type file; slave.pcm "null"; file "$VELMORIN_BUILD/capture.wav"; format "wav" }
+EOT
+    # A reachable PulseAudio server would take ALSA's default over.
+    export PULSE_SERVER=unix:/nonexistent
+    export HOME=$VELMORIN_BUILD/home-capture
+}

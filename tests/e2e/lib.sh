@@ -64,23 +64,29 @@ e2e_dump_of() {  # title prefix: sets e2e_dump once the window lists all its con
     return 1
 }
 
-e2e_start_app() {
-    (cd "$E2E_OUT" && exec wine "$E2E_WIN/velmorin.exe") >/dev/null 2>&1 &
+e2e_start_app() {  # [home folder]: see velmorin_prepare_sound
+    (cd "$E2E_OUT" && HOME=${1:-$HOME} exec wine "$E2E_WIN/velmorin.exe") >/dev/null 2>&1 &
     e2e_app_pid=$!
 }
 
-e2e_wait_exit() {  # [seconds] -> prints the exit status, or "running" after the time
+e2e_wait_exit() {  # [seconds]: sets e2e_status to the exit status, or "running"
+    # Not in a subshell: only this shell can reap the program it started.
     local i
+    e2e_status=running
     for i in $(seq 1 $((${1:-10} * 10))); do
         if ! kill -0 "$e2e_app_pid" 2>/dev/null; then
             wait "$e2e_app_pid"
-            echo $?
+            e2e_status=$?
             return 0
         fi
         sleep 0.1
     done
-    echo running
     kill "$e2e_app_pid" 2>/dev/null
+}
+
+e2e_exits_with() {  # status [seconds]
+    e2e_wait_exit "${2:-10}"
+    e2e_equals "$e2e_status" "$1"
 }
 
 e2e_shot() {  # name -> saves a PNG of the whole screen, prints its path

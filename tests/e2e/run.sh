@@ -8,6 +8,7 @@ own_wine=0
 if [ -z "${VELMORIN_WINE_READY:-}" ]; then
     velmorin_start_display || exit 1
     velmorin_prepare_prefix
+    velmorin_prepare_sound
     own_wine=1
 fi
 . "$here/lib.sh"

@@ -38,7 +38,7 @@ e2e_scenario_esc() {
     e2e_shot first-state >/dev/null
     e2e_focus '^Velmorin - '
     xdotool key Escape
-    e2e_check "Esc ends the process with status 1" e2e_equals "$(e2e_wait_exit 10)" 1
+    e2e_check "Esc ends the process with status 1" e2e_exits_with 1 10
 }
 
 e2e_scenario_close_box() {
@@ -50,7 +50,7 @@ e2e_scenario_close_box() {
     xdotool mousemove $((X + WIDTH - 14)) $((Y + 12))
     sleep 0.3
     xdotool click 1
-    e2e_check "close box ends the process with status 1" e2e_equals "$(e2e_wait_exit 10)" 1
+    e2e_check "close box ends the process with status 1" e2e_exits_with 1 10
 }
 
 e2e_scenario_esc

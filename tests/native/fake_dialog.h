@@ -89,6 +89,7 @@ class FakeDialog : public Dialog {
     void TakeHotKeyElsewhere(uint32_t modifiers, uint32_t key);
 
     // Dialog
+    void* Window() override { return this; }
     void EndDialog(intptr_t result) override;
     void SetTitle(const char* text) override;
     void SetItemText(int id, const char* text) override;

@@ -9,14 +9,23 @@
 #include "control/player_state.h"
 #include "control/timers.h"
 #include "res/resource.h"
+#include "sound/sound_output.h"
 #include "tests/native/fake_dialog.h"
+#include "tests/native/fake_sound.h"
 
 namespace {
 
 class MainDialogTest : public ::testing::Test {
   protected:
-    void SetUp() override { PlayerState = {}; }
-    void TearDown() override { PlayerState = {}; }
+    void SetUp() override {
+        PlayerState = {};
+        InstallSoundSystem(&sound);
+    }
+    void TearDown() override {
+        FreeSoundDevice();
+        InstallSoundSystem(nullptr);
+        PlayerState = {};
+    }
 
     // The calls of the log that start with one of the prefixes, in order.
     static std::vector<std::string> Only(const std::vector<std::string>& log,
@@ -34,6 +43,7 @@ class MainDialogTest : public ::testing::Test {
     }
 
     FakeDialog dialog;
+    FakeSoundSystem sound{[this] { return dialog.Now(); }};
 };
 
 TEST_F(MainDialogTest, StartShowsTheFirstStateOfEveryControl) {

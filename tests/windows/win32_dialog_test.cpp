@@ -10,6 +10,8 @@
 #include "app/win32_dialog.h"
 #include "control/player_state.h"
 #include "res/resource.h"
+#include "sound/dsound_layer.h"
+#include "sound/sound_output.h"
 
 namespace {
 
@@ -130,6 +132,8 @@ TEST_F(Win32DialogTest, AHotKeyHeldByOneWindowCannotBeTakenByAnother) {
 TEST(MainDialogOnWindows, StartsInItsFirstStateAndReleasesItsHotKeysWhenDestroyed) {
     InitCommonControls();
     PlayerState = {};
+    DirectSoundSystem sound;
+    InstallSoundSystem(&sound);
     HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
                                      Win32MainDialogProc, 0);
     ASSERT_NE(window, nullptr);
@@ -162,6 +166,8 @@ TEST(MainDialogOnWindows, StartsInItsFirstStateAndReleasesItsHotKeysWhenDestroye
     DestroyWindow(window);
     EXPECT_TRUE(RegisterHotKey(nullptr, 0x7001, MOD_ALT, 'J'));
     UnregisterHotKey(nullptr, 0x7001);
+    EXPECT_EQ(SoundOutput.device, nullptr);  // the teardown released the device
+    InstallSoundSystem(nullptr);
     PlayerState = {};
 }
 

@@ -1,0 +1,123 @@
+#include <windows.h>
+#include <mmreg.h>
+#include <objbase.h>
+#include <dsound.h>
+
+#include "sound/dsound_layer.h"
+
+#include <cstddef>
+
+#include "sound/com_owner.h"
+#include "wave/wave_file_reader.h"
+
+static_assert(sizeof(WAVEFORMATEX) == sizeof(WaveFormat), "WaveFormat must be WAVEFORMATEX");
+static_assert(offsetof(WAVEFORMATEX, nSamplesPerSec) == offsetof(WaveFormat, nSamplesPerSec),
+              "WaveFormat must be WAVEFORMATEX");
+static_assert(offsetof(WAVEFORMATEX, cbSize) == offsetof(WaveFormat, cbSize),
+              "WaveFormat must be WAVEFORMATEX");
+
+namespace {
+
+const WAVEFORMATEX* AsPlatformFormat(const WaveFormat* format) {
+    return reinterpret_cast<const WAVEFORMATEX*>(format);
+}
+
+class DirectSoundBufferAdapter final : public SoundBuffer {
+  public:
+    explicit DirectSoundBufferAdapter(ComOwner<IDirectSoundBuffer> buffer)
+        : buffer_(std::move(buffer)) {}
+
+    int32_t GetStatus(uint32_t* status) override {
+        DWORD value = 0;
+        const HRESULT result = buffer_->GetStatus(&value);
+        *status = value;
+        return result;
+    }
+    int32_t Restore() override { return buffer_->Restore(); }
+    int32_t Lock(uint32_t offset, uint32_t bytes, void** region, uint32_t* regionBytes) override {
+        void* second = nullptr;
+        DWORD firstBytes = 0;
+        DWORD secondBytes = 0;
+        *region = nullptr;
+        const HRESULT result =
+            buffer_->Lock(offset, bytes, region, &firstBytes, &second, &secondBytes, 0);
+        *regionBytes = firstBytes;
+        return result;
+    }
+    int32_t Unlock(void* region, uint32_t regionBytes) override {
+        return buffer_->Unlock(region, regionBytes, nullptr, 0);
+    }
+    int32_t Play(uint32_t flags) override { return buffer_->Play(0, 0, flags); }
+    int32_t Stop() override { return buffer_->Stop(); }
+    int32_t GetCurrentPosition(uint32_t* playCursor) override {
+        DWORD play = 0;
+        const HRESULT result = buffer_->GetCurrentPosition(&play, nullptr);
+        *playCursor = play;
+        return result;
+    }
+    int32_t SetCurrentPosition(uint32_t position) override {
+        return buffer_->SetCurrentPosition(position);
+    }
+    int32_t SetFrequency(uint32_t frequency) override { return buffer_->SetFrequency(frequency); }
+    int32_t SetPan(int32_t pan) override { return buffer_->SetPan(pan); }
+    int32_t SetVolume(int32_t volume) override { return buffer_->SetVolume(volume); }
+    int32_t SetFormat(const WaveFormat* format) override {
+        return buffer_->SetFormat(AsPlatformFormat(format));
+    }
+
+  private:
+    ComOwner<IDirectSoundBuffer> buffer_;
+};
+
+class DirectSoundDeviceAdapter final : public SoundDevice {
+  public:
+    explicit DirectSoundDeviceAdapter(ComOwner<IDirectSound> device) : device_(std::move(device)) {}
+
+    int32_t SetCooperativeLevel(void* window, uint32_t level) override {
+        return device_->SetCooperativeLevel(static_cast<HWND>(window), level);
+    }
+
+    int32_t CreateSoundBuffer(const SoundBufferDescription& description,
+                              std::unique_ptr<SoundBuffer>* buffer) override {
+        DSBUFFERDESC desc;
+        ZeroMemory(&desc, sizeof desc);
+        desc.dwSize = sizeof(DSBUFFERDESC);
+        desc.dwFlags = description.flags;
+        desc.dwBufferBytes = description.bufferBytes;
+        desc.lpwfxFormat = const_cast<WAVEFORMATEX*>(AsPlatformFormat(description.format));
+        ComOwner<IDirectSoundBuffer> created;
+        const HRESULT result = device_->CreateSoundBuffer(&desc, created.Out(), nullptr);
+        buffer->reset();
+        if (SUCCEEDED(result) && created.Get() != nullptr) {
+            *buffer = std::make_unique<DirectSoundBufferAdapter>(std::move(created));
+        }
+        return result;
+    }
+
+  private:
+    ComOwner<IDirectSound> device_;
+};
+
+}  // namespace
+
+int32_t DirectSoundSystem::InitializeCom() {
+    return CoInitialize(nullptr);
+}
+
+void DirectSoundSystem::UninitializeCom() {
+    CoUninitialize();
+}
+
+int32_t DirectSoundSystem::CreateDevice(std::unique_ptr<SoundDevice>* device) {
+    ComOwner<IDirectSound> created;
+    const HRESULT result = DirectSoundCreate(nullptr, created.Out(), nullptr);
+    device->reset();
+    if (SUCCEEDED(result) && created.Get() != nullptr) {
+        *device = std::make_unique<DirectSoundDeviceAdapter>(std::move(created));
+    }
+    return result;
+}
+
+void DirectSoundSystem::Sleep(uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}

@@ -1,0 +1,103 @@
+// The DirectSound layer against Wine's real DirectSound (ALSA output captured to a file).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/result.h"
+#include "sound/dsound_layer.h"
+#include "sound/sound_output.h"
+#include "tests/native/fake_dialog.h"
+
+namespace {
+
+class DirectSoundLayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window_ = CreateWindowExA(0, "STATIC", "sound owner", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        InstallSoundSystem(&sound_);
+    }
+    void TearDown() override {
+        FreeSoundDevice();
+        InstallSoundSystem(nullptr);
+        DestroyWindow(window_);
+    }
+
+    // The dialog operations are not used by the sound device beyond the window.
+    class WindowOnly : public FakeDialog {
+      public:
+        explicit WindowOnly(HWND window) : window_(window) {}
+        void* Window() override { return window_; }
+
+      private:
+        HWND window_;
+    };
+
+    HWND window_ = nullptr;
+    DirectSoundSystem sound_;
+};
+
+TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStaticBuffer) {
+    WindowOnly dialog(window_);
+    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    ASSERT_NE(SoundOutput.device, nullptr);
+
+    WaveFormat format{};
+    format.wFormatTag = 1;
+    format.nChannels = 1;
+    format.nSamplesPerSec = 8000;
+    format.nAvgBytesPerSec = 8000;
+    format.nBlockAlign = 1;
+    format.wBitsPerSample = 8;
+    const uint32_t bytes = 16000;
+    ASSERT_EQ(SoundOutput.device->CreateSoundBuffer(
+                  {SOUND_CAPS_STATIC | SOUND_CAPS_CTRLFREQUENCY | SOUND_CAPS_CTRLPAN |
+                       SOUND_CAPS_CTRLVOLUME | SOUND_CAPS_GLOBALFOCUS,
+                   bytes, &format},
+                  &SoundOutput.buffer),
+              S_OK);
+    SoundBuffer& buffer = *SoundOutput.buffer;
+    void* region = nullptr;
+    uint32_t regionBytes = 0;
+    ASSERT_GE(buffer.Lock(0, bytes, &region, &regionBytes), 0);
+    ASSERT_EQ(regionBytes, bytes);
+    std::memset(region, 0x80, bytes);
+    EXPECT_GE(buffer.Unlock(region, regionBytes), 0);
+
+    uint32_t status = 0;
+    ASSERT_GE(buffer.GetStatus(&status), 0);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
+    EXPECT_GE(buffer.SetFrequency(8000), 0);
+    EXPECT_GE(buffer.SetPan(-10000), 0);
+    EXPECT_GE(buffer.SetVolume(-2000), 0);
+    ASSERT_GE(buffer.Play(0), 0);
+    ASSERT_GE(buffer.GetStatus(&status), 0);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, SOUND_STATUS_PLAYING);
+    Sleep(200);
+    ASSERT_GE(buffer.Stop(), 0);
+    uint32_t first = 0;
+    uint32_t second = 0;
+    ASSERT_GE(buffer.GetCurrentPosition(&first), 0);
+    Sleep(100);
+    ASSERT_GE(buffer.GetCurrentPosition(&second), 0);
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(first, second);  // a stopped buffer keeps its cursor
+    ASSERT_GE(buffer.GetStatus(&status), 0);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
+}
+
+TEST_F(DirectSoundLayerTest, RefusesABufferWithoutBytes) {
+    WindowOnly dialog(window_);
+    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
+    EXPECT_LT(
+        SoundOutput.device->CreateSoundBuffer({SOUND_CAPS_STATIC, 0, &format}, &SoundOutput.buffer),
+        0);
+    EXPECT_EQ(SoundOutput.buffer, nullptr);
+}
+
+}  // namespace
