@@ -24,8 +24,8 @@ const WAVEFORMATEX* AsPlatformFormat(const WaveFormat* format) {
 
 class DirectSoundBufferAdapter final : public SoundBuffer {
   public:
-    explicit DirectSoundBufferAdapter(ComOwner<IDirectSoundBuffer> buffer)
-        : buffer_(std::move(buffer)) {}
+    DirectSoundBufferAdapter(ComOwner<IDirectSoundBuffer> buffer, uint32_t size)
+        : buffer_(std::move(buffer)), size_(size) {}
 
     int32_t GetStatus(uint32_t* status) override {
         DWORD value = 0;
@@ -47,16 +47,43 @@ class DirectSoundBufferAdapter final : public SoundBuffer {
     int32_t Unlock(void* region, uint32_t regionBytes) override {
         return buffer_->Unlock(region, regionBytes, nullptr, 0);
     }
-    int32_t Play(uint32_t flags) override { return buffer_->Play(0, 0, flags); }
+    int32_t Play(uint32_t flags) override {
+        if (atEnd_) {
+            // Nothing is left to play unless the sound starts over.
+            if ((flags & DSBPLAY_LOOPING) == 0)
+                return DS_OK;
+            atEnd_ = false;
+            buffer_->SetCurrentPosition(0);
+        }
+        return buffer_->Play(0, 0, flags);
+    }
     int32_t Stop() override { return buffer_->Stop(); }
     int32_t GetCurrentPosition(uint32_t* playCursor) override {
         DWORD play = 0;
         const HRESULT result = buffer_->GetCurrentPosition(&play, nullptr);
-        *playCursor = play;
+        *playCursor = atEnd_ && SUCCEEDED(result) ? size_ : play;
         return result;
     }
+    // DirectSound refuses positions outside the buffer (Wine wraps them instead); here
+    // they land at the nearest end.
     int32_t SetCurrentPosition(uint32_t position) override {
-        return buffer_->SetCurrentPosition(position);
+        if (position >= 0x80000000u)
+            position = 0;
+        if (position < size_) {
+            atEnd_ = false;
+            return buffer_->SetCurrentPosition(position);
+        }
+        DWORD status = 0;
+        const HRESULT result = buffer_->GetStatus(&status);
+        if (FAILED(result))
+            return result;
+        if ((status & DSBSTATUS_PLAYING) != 0 && (status & DSBSTATUS_LOOPING) != 0) {
+            atEnd_ = false;
+            return buffer_->SetCurrentPosition(0);
+        }
+        buffer_->Stop();
+        atEnd_ = true;
+        return DS_OK;
     }
     int32_t SetFrequency(uint32_t frequency) override { return buffer_->SetFrequency(frequency); }
     int32_t SetPan(int32_t pan) override { return buffer_->SetPan(pan); }
@@ -67,6 +94,8 @@ class DirectSoundBufferAdapter final : public SoundBuffer {
 
   private:
     ComOwner<IDirectSoundBuffer> buffer_;
+    uint32_t size_;
+    bool atEnd_ = false;
 };
 
 class DirectSoundDeviceAdapter final : public SoundDevice {
@@ -89,7 +118,8 @@ class DirectSoundDeviceAdapter final : public SoundDevice {
         const HRESULT result = device_->CreateSoundBuffer(&desc, created.Out(), nullptr);
         buffer->reset();
         if (SUCCEEDED(result) && created.Get() != nullptr) {
-            *buffer = std::make_unique<DirectSoundBufferAdapter>(std::move(created));
+            *buffer = std::make_unique<DirectSoundBufferAdapter>(std::move(created),
+                                                                 description.bufferBytes);
         }
         return result;
     }

@@ -49,12 +49,17 @@ class SoundBuffer {
     virtual int32_t Lock(uint32_t offset, uint32_t bytes, void** region, uint32_t* regionBytes) = 0;
     virtual int32_t Unlock(void* region, uint32_t regionBytes) = 0;
     // Plays from the play cursor. Looping goes on from 0 at the end until stopped;
-    // otherwise the buffer stops at its end and then reports not playing.
+    // otherwise the buffer stops at its end, reports not playing, and its cursor reads 0.
     virtual int32_t Play(uint32_t flags) = 0;
     // Stops; the play cursor stays where it stopped.
     virtual int32_t Stop() = 0;
     // The play cursor, a byte offset from the buffer's start.
     virtual int32_t GetCurrentPosition(uint32_t* playCursor) = 0;
+    // Moves the play cursor. A position outside the buffer lands at its nearest end: 2^31
+    // or more (a negative offset, or a subtraction that wrapped) means 0; any other value
+    // at or past the size means the end, where the cursor reads the size, a sound that
+    // does not loop stops (and a later Play without looping plays nothing), and a looping
+    // one goes on from 0.
     virtual int32_t SetCurrentPosition(uint32_t position) = 0;
     virtual int32_t SetFrequency(uint32_t frequency) = 0;
     virtual int32_t SetPan(int32_t pan) = 0;

@@ -124,6 +124,8 @@ int32_t ReadWaveHeader(RiffFile* file, RiffChunk* riff, WaveFormatPtr* format) {
 }
 
 int32_t SeekWaveData(RiffFile* file, const RiffChunk& riff, RiffChunk* data) {
+    // Nothing is left to read unless the "data" chunk is found.
+    data->cksize = 0;
     if (file == nullptr) {
         return E_FAIL;
     }
@@ -182,10 +184,13 @@ WaveFileReader::~WaveFileReader() {
 int32_t WaveFileReader::Open(const char* path) {
     Close();
     format_.reset();
+    opened_ = false;
     if (OpenWaveFile(open_, path, &file_, &riff_, &format_) < 0) {
         return E_FAIL;
     }
-    return Reset();
+    const int32_t result = Reset();
+    opened_ = result == S_OK;
+    return result;
 }
 
 int32_t WaveFileReader::Reset() {

@@ -93,6 +93,8 @@ class WaveFileReader {
     // The count of data bytes not yet read (the data chunk record's size field).
     uint32_t GetDataRemaining() const { return data_.cksize; }
     bool HasFile() const { return file_ != nullptr; }
+    // The last Open succeeded: the format is known and the data chunk was found.
+    bool Opened() const { return opened_; }
 
   private:
     WaveFormatPtr format_;
@@ -100,6 +102,7 @@ class WaveFileReader {
     RiffChunk data_{};
     RiffChunk riff_{};
     RiffFileOpener open_;
+    bool opened_ = false;
 };
 
 #endif

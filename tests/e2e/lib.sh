@@ -4,6 +4,7 @@
 
 E2E_WIN=$VELMORIN_BUILD/windows
 E2E_OUT=$VELMORIN_BUILD/e2e
+E2E_TOOLS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mkdir -p "$E2E_OUT/shots"
 e2e_passed=0
 e2e_failed=0
@@ -107,3 +108,5 @@ e2e_text() {  # id -> text of the control (the rest of the line)
     e2e_control "$1" | sed -E 's/.* text=//'
 }
 e2e_equals() { [ "$1" = "$2" ] || { echo "  expected [$2], got [$1]" >&2; return 1; }; }
+
+e2e_winpath() { echo "Z:${1//\//\\}"; }  # a Linux path as Wine's Z: drive sees it

@@ -70,8 +70,10 @@ void FakeSoundBuffer::Update() {
             if (looping_) {
                 cursor_ = 0;
             } else {
-                // The end of a sound that does not loop: it stops there.
+                // The end of a sound that does not loop: it stops, and like DirectSound
+                // (measured under Wine) its cursor then reads 0.
                 playing_ = false;
+                cursor_ = 0;
                 pendingNumerator_ = 0;
             }
         }
@@ -263,7 +265,10 @@ int32_t FakeSoundDevice::CreateSoundBuffer(const SoundBufferDescription& d,
         (d.format == nullptr || d.bufferBytes == 0 || d.bufferBytes > system_.maxBufferBytes_)) {
         return kInvalidParam;
     }
-    *buffer = std::make_unique<FakeSoundBuffer>(system_, d, ++system_.buffersMade_);
+    auto made = std::make_unique<FakeSoundBuffer>(system_, d, ++system_.buffersMade_);
+    if (!primary && system_.newBuffersLost_ >= 0)
+        made->LoseMemory(system_.newBuffersLost_);
+    *buffer = std::move(made);
     return S_OK;
 }
 

@@ -110,6 +110,8 @@ class FakeSoundSystem final : public SoundSystem {
     // What InitializeCom answers when it succeeds: S_OK, or S_FALSE when COM was already
     // initialised on the thread.
     void ComAlreadyInitialized() { comAlready_ = true; }
+    // Secondary buffers are handed out with their memory lost (see LoseMemory).
+    void LoseNewBuffers(int restoresBeforeBack) { newBuffersLost_ = restoresBeforeBack; }
     // The largest buffer the device accepts.
     void LimitBufferBytes(uint32_t bytes) { maxBufferBytes_ = bytes; }
 
@@ -138,6 +140,7 @@ class FakeSoundSystem final : public SoundSystem {
     int buffersMade_ = 0;
     uint32_t maxBufferBytes_ = 0xFFFFFFFFu;
     uint64_t sleptMs_ = 0;
+    int newBuffersLost_ = -1;
     FakeSoundBuffer* lastBuffer_ = nullptr;
 };
 

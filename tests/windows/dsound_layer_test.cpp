@@ -90,6 +90,46 @@ TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStat
     EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
 }
 
+TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
+    WindowOnly dialog(window_);
+    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
+    ASSERT_EQ(SoundOutput.device->CreateSoundBuffer({0xE2, 800, &format}, &SoundOutput.buffer),
+              S_OK);
+    SoundBuffer& buffer = *SoundOutput.buffer;
+    uint32_t status = 0;
+    uint32_t cursor = 1;
+    ASSERT_GE(buffer.Play(0), 0);
+    Sleep(600);  // 100 ms of sound
+    buffer.GetStatus(&status);
+    buffer.GetCurrentPosition(&cursor);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
+    EXPECT_EQ(cursor, 0u);  // a sound that ended reads 0
+
+    buffer.SetCurrentPosition(400);
+    buffer.GetCurrentPosition(&cursor);
+    EXPECT_EQ(cursor, 400u);
+    buffer.SetCurrentPosition(0x90000000u);  // below 0: the start
+    buffer.GetCurrentPosition(&cursor);
+    EXPECT_EQ(cursor, 0u);
+
+    ASSERT_GE(buffer.Play(0), 0);
+    buffer.SetCurrentPosition(800);  // the end: a sound that does not loop is over
+    buffer.GetStatus(&status);
+    buffer.GetCurrentPosition(&cursor);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
+    EXPECT_EQ(cursor, 800u);
+    ASSERT_GE(buffer.Play(0), 0);  // nothing left to play
+    buffer.GetStatus(&status);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
+
+    ASSERT_GE(buffer.Play(SOUND_PLAY_LOOPING), 0);  // a looping sound starts over
+    buffer.SetCurrentPosition(5000);
+    buffer.GetStatus(&status);
+    EXPECT_EQ(status & SOUND_STATUS_PLAYING, SOUND_STATUS_PLAYING);
+    buffer.Stop();
+}
+
 TEST_F(DirectSoundLayerTest, RefusesABufferWithoutBytes) {
     WindowOnly dialog(window_);
     ASSERT_EQ(InitSoundDevice(dialog), 0);

@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Reads what the sound device recorded, for the end-to-end checks.
+
+  capture.py tones OUT.wav              writes the test signal: 16-bit mono, 8000/s,
+                                        500, 1000, 1500, 2000 Hz for 250 ms each
+  capture.py segments REC.wav           prints one line per steady tone in a recording:
+                                        "<start ms> <end ms> <Hz>"
+  capture.py levels REC.wav             prints "<left rms> <right rms>" of the sound
+"""
+import math
+import struct
+import sys
+import wave
+
+TONES = (500, 1000, 1500, 2000)
+WINDOW_MS = 10
+
+
+def write_tones(path):
+    rate = 8000
+    frames = bytearray()
+    phase = 0.0
+    for hz in TONES:
+        for _ in range(rate // 4):
+            frames += struct.pack("<h", int(12000 * math.sin(phase)))
+            phase += 2 * math.pi * hz / rate
+    with wave.open(path, "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(bytes(frames))
+
+
+def read(path):
+    with wave.open(path, "rb") as rec:
+        channels, width, rate = rec.getnchannels(), rec.getsampwidth(), rec.getframerate()
+        raw = rec.readframes(rec.getnframes())
+    if width != 2:
+        raise SystemExit("expected 16-bit samples")
+    samples = struct.unpack("<%dh" % (len(raw) // 2), raw)
+    return rate, [samples[c::channels] for c in range(channels)]
+
+
+def windows(rate, channel):
+    size = rate * WINDOW_MS // 1000
+    for start in range(0, len(channel) - size + 1, size):
+        yield start * 1000 // rate, channel[start:start + size]
+
+
+def rms(values):
+    return math.sqrt(sum(v * v for v in values) / len(values)) if values else 0.0
+
+
+def frequency(rate, values):
+    """Zero crossings with linear interpolation between the first and the last."""
+    crossings = []
+    for i in range(1, len(values)):
+        a, b = values[i - 1], values[i]
+        if a < 0 <= b:
+            crossings.append(i - 1 + (-a) / (b - a))
+    if len(crossings) < 2:
+        return 0.0
+    return (len(crossings) - 1) * rate / (crossings[-1] - crossings[0])
+
+
+def segments(path):
+    rate, channels = read(path)
+    mono = [max(abs(l), abs(r)) and (l + r) // 2 for l, r in zip(channels[0], channels[-1])]
+    out = []
+    for ms, values in windows(rate, mono):
+        if rms(values) < 300:
+            continue
+        hz = frequency(rate, values)
+        if out and out[-1][1] == ms and abs(out[-1][2] - hz) < 0.04 * hz:
+            out[-1][1] = ms + WINDOW_MS
+            out[-1][3].append(hz)
+        else:
+            out.append([ms, ms + WINDOW_MS, hz, [hz]])
+    # Windows that straddle a change of tone make one-window segments: drop them.
+    steady = [s for s in out if s[1] - s[0] > WINDOW_MS]
+    for start, end, _, values in steady:
+        values = sorted(values)
+        print(start, end, round(values[len(values) // 2]))
+
+
+def levels(path):
+    rate, channels = read(path)
+    loud = [i for i, (l, r) in enumerate(zip(channels[0], channels[-1])) if abs(l) + abs(r) > 200]
+    if not loud:
+        print(0, 0)
+        return
+    left = channels[0][loud[0]:loud[-1]]
+    right = channels[-1][loud[0]:loud[-1]]
+    print(round(rms(left), 1), round(rms(right), 1))
+
+
+if __name__ == "__main__":
+    command, path = sys.argv[1], sys.argv[2]
+    {"tones": write_tones, "segments": segments, "levels": levels}[command](path)
