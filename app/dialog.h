@@ -48,6 +48,22 @@ enum : uint32_t { HOTKEY_MOD_ALT = 0x1 };
 
 using IconHandle = void*;
 
+// The fields of the open-file dialog's record (OPENFILENAMEA) that the program chooses;
+// the adapter fills the rest: the main dialog as owner, and null or 0 everywhere else.
+struct OpenFileRequest {
+    const char* filter;  // description/pattern pairs, each NUL-ended, one more NUL at the end
+    uint32_t filterIndex;
+    char* file;  // in: the initial file name; out: the chosen path
+    uint32_t maxFile;
+    const char* initialDir;
+    const char* title;
+    uint32_t flags;
+    const char* defaultExtension;
+};
+
+// Open-file dialog flags.
+enum : uint32_t { OPEN_FILE_MUST_EXIST = 0x1000, OPEN_HIDE_READONLY = 0x4 };
+
 class Dialog {
   public:
     virtual ~Dialog() = default;
@@ -84,6 +100,14 @@ class Dialog {
                                uint32_t style) = 0;
     // The About box, modal, owned by the main dialog; its result is not used.
     virtual void ShowAboutBox() = 0;
+    // GetOpenFileNameA, modal: true when the user chose a file (its path is in
+    // request.file), false when the user cancelled or the dialog failed (for one, a path
+    // longer than request.maxFile).
+    virtual bool ChooseOpenFile(const OpenFileRequest& request) = 0;
+    // GetWindowsDirectoryA: the length copied without the NUL, or, when the buffer is too
+    // small, the size needed with the NUL (the buffer then holds nothing usable); 0 on
+    // failure.
+    virtual uint32_t QueryWindowsDirectory(char* buffer, uint32_t size) = 0;
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "app/win32_dialog.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include "app/about_dialog.h"
 #include "app/main_dialog.h"
@@ -93,6 +94,37 @@ int Win32Dialog::ShowMessageBox(MessageBoxOwner owner, const char* text, const c
 
 void Win32Dialog::ShowAboutBox() {
     DialogBoxParamA(ModuleInstance, "About", window_, AboutDialogProc, 0);
+}
+
+bool Win32Dialog::ChooseOpenFile(const OpenFileRequest& request) {
+    OPENFILENAMEA record;
+    ZeroMemory(&record, sizeof record);
+    // The record without the fields later versions appended.
+    record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    record.hwndOwner = window_;
+    record.hInstance = nullptr;
+    record.lpstrFilter = request.filter;
+    record.lpstrCustomFilter = nullptr;
+    record.nMaxCustFilter = 0;
+    record.nFilterIndex = request.filterIndex;
+    record.lpstrFile = request.file;
+    record.nMaxFile = request.maxFile;
+    record.lpstrFileTitle = nullptr;
+    record.nMaxFileTitle = 0;
+    record.lpstrInitialDir = request.initialDir;
+    record.lpstrTitle = request.title;
+    record.Flags = request.flags;
+    record.nFileOffset = 0;
+    record.nFileExtension = 0;
+    record.lpstrDefExt = request.defaultExtension;
+    record.lCustData = 0;
+    record.lpfnHook = nullptr;
+    record.lpTemplateName = nullptr;
+    return GetOpenFileNameA(&record) == TRUE;
+}
+
+uint32_t Win32Dialog::QueryWindowsDirectory(char* buffer, uint32_t size) {
+    return GetWindowsDirectoryA(buffer, size);
 }
 
 INT_PTR CALLBACK Win32MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

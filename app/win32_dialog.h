@@ -37,6 +37,8 @@ class Win32Dialog final : public Dialog {
     int ShowMessageBox(MessageBoxOwner owner, const char* text, const char* caption,
                        uint32_t style) override;
     void ShowAboutBox() override;
+    bool ChooseOpenFile(const OpenFileRequest& request) override;
+    uint32_t QueryWindowsDirectory(char* buffer, uint32_t size) override;
 
   private:
     HWND window_;

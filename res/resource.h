@@ -4,6 +4,9 @@
 #define VELMORIN_RES_RESOURCE_H
 
 #define IDI_MAIN 128
+// The About box is stored under the name ABOUT, not a number; resource names match
+// without regard to case, so the code asks for it as "About".
+#define IDD_ABOUT "About"
 #define IDD_MAIN 130
 #define IDR_MAINMENU 131
 

@@ -13,6 +13,8 @@ mkdir -p "$VELMORIN_BUILD"
 velmorin_install_deps || exit 1
 velmorin_build windows -DVELMORIN_TESTS=OFF || exit 1
 exe=$VELMORIN_BUILD/windows/velmorin.exe
+# A file to try first: File > Open... and type this path.
+echo "sample recording: Z:${repo//\//\\}\\samples\\velmorin-sample.wav"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     velmorin_prepare_prefix

@@ -23,7 +23,7 @@ e2e_check() {  # name, then a command that succeeds when the check holds
 }
 
 e2e_inspect() {  # title prefix -> the inspector's lines on stdout
-    wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null | tr -d '\r'
+    timeout 20 wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null | tr -d '\r'
 }
 
 e2e_wait_window() {  # title prefix [seconds]: waits until a visible window has that title

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <stdexcept>
 
 #include "app/main_dialog.h"
@@ -316,4 +317,35 @@ int FakeDialog::ShowMessageBox(MessageBoxOwner owner, const char* text, const ch
 void FakeDialog::ShowAboutBox() {
     log_.push_back("ShowAboutBox");
     ++aboutShown_;
+}
+
+bool FakeDialog::ChooseOpenFile(const OpenFileRequest& request) {
+    log_.push_back(std::string("ChooseOpenFile ") + request.initialDir);
+    const char* end = request.filter;
+    while (end[0] != '\0' || end[1] != '\0')
+        ++end;
+    openAsked_.push_back({std::string(request.filter, end + 2), request.filterIndex, request.file,
+                          request.maxFile, request.initialDir, request.title, request.flags,
+                          request.defaultExtension});
+    if (openAnswers_.empty())
+        return false;
+    OpenFileAnswer answer = std::move(openAnswers_.front());
+    openAnswers_.pop_front();
+    if (answer.whileOpen)
+        answer.whileOpen();
+    if (answer.kind != OpenFileAnswer::Choose)
+        return false;
+    // A path that does not fit the program's buffer makes the dialog fail.
+    if (answer.path.size() + 1 > request.maxFile)
+        return false;
+    std::memcpy(request.file, answer.path.c_str(), answer.path.size() + 1);
+    return true;
+}
+
+uint32_t FakeDialog::QueryWindowsDirectory(char* buffer, uint32_t size) {
+    const auto length = static_cast<uint32_t>(windowsDirectory_.size());
+    if (length + 1 > size)
+        return length + 1;
+    std::memcpy(buffer, windowsDirectory_.c_str(), length + 1);
+    return length;
 }

@@ -11,6 +11,8 @@
 #define VELMORIN_TESTS_NATIVE_FAKE_DIALOG_H
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -28,6 +30,25 @@ struct FakeControl {
     int32_t pos = 0;
     int32_t rangeMin = 0;
     int32_t rangeMax = 100;
+};
+
+// What the user does in one open-file dialog.
+struct OpenFileAnswer {
+    enum Kind { Choose, Cancel, Fail } kind;
+    std::string path;                 // Choose: what the user picked
+    std::function<void()> whileOpen;  // runs while the dialog is up (its modal loop)
+};
+
+// One open-file dialog as the program asked for it.
+struct OpenFileAsked {
+    std::string filter;  // the whole block, NULs included
+    uint32_t filterIndex;
+    std::string initialFile;
+    uint32_t maxFile;
+    std::string initialDir;
+    std::string title;
+    uint32_t flags;
+    std::string defaultExtension;
 };
 
 struct ShownBox {
@@ -84,6 +105,10 @@ class FakeDialog : public Dialog {
     int AboutBoxesShown() const { return aboutShown_; }
     // WM_NOTIFY messages the sliders have sent on redraw.
     int SliderNotifications() const { return notifications_; }
+    // The answers of the next open-file dialogs, in order; without one the user cancels.
+    void AnswerOpenFile(OpenFileAnswer answer) { openAnswers_.push_back(std::move(answer)); }
+    const std::vector<OpenFileAsked>& OpenFileDialogs() const { return openAsked_; }
+    void SetWindowsDirectory(std::string directory) { windowsDirectory_ = std::move(directory); }
     // Makes every RegisterHotKey of this dialog for this key fail, as if another
     // program held it.
     void TakeHotKeyElsewhere(uint32_t modifiers, uint32_t key);
@@ -112,6 +137,8 @@ class FakeDialog : public Dialog {
     int ShowMessageBox(MessageBoxOwner owner, const char* text, const char* caption,
                        uint32_t style) override;
     void ShowAboutBox() override;
+    bool ChooseOpenFile(const OpenFileRequest& request) override;
+    uint32_t QueryWindowsDirectory(char* buffer, uint32_t size) override;
 
     static std::map<std::string, uint16_t>& Atoms();
 
@@ -139,6 +166,9 @@ class FakeDialog : public Dialog {
     std::map<int, std::pair<uint32_t, uint32_t>> hotkeys_;
     std::vector<std::pair<uint32_t, uint32_t>> takenElsewhere_;
     std::vector<ShownBox> boxes_;
+    std::deque<OpenFileAnswer> openAnswers_;
+    std::vector<OpenFileAsked> openAsked_;
+    std::string windowsDirectory_ = "C:\\windows";
     std::vector<std::string> log_;
     std::string title_ = "Velmorin";
     IconHandle bigIcon_ = nullptr;

@@ -1,0 +1,166 @@
+#include "control/file_open.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "res/resource.h"
+#include "app/display.h"
+#include "tests/native/sound_fixture.h"
+
+namespace {
+
+class FileOpenTest : public SoundFixture {
+  protected:
+    void SetUp() override {
+        chosenPath[0] = '\0';
+        lastDirectory[0] = '\0';
+        SoundFixture::SetUp();
+    }
+
+    void Choose(const std::string& path) {
+        dialog.AnswerOpenFile({OpenFileAnswer::Choose, path, nullptr});
+        dialog.Command(IDM_FILE_OPEN);
+    }
+    void Cancel() {
+        dialog.AnswerOpenFile({OpenFileAnswer::Cancel, "", nullptr});
+        dialog.Command(IDM_FILE_OPEN);
+    }
+    bool Enabled(int id) { return dialog.Control(id).enabled; }
+    const std::string& Status() { return dialog.Control(IDC_STATUS).text; }
+};
+
+TEST_F(FileOpenTest, TheDialogIsAskedForWithEveryFieldAndStartsInMyDocuments) {
+    Cancel();
+    ASSERT_EQ(dialog.OpenFileDialogs().size(), 1u);
+    const OpenFileAsked& asked = dialog.OpenFileDialogs()[0];
+    EXPECT_EQ(asked.filter, std::string("Wave Files\0*.wav\0All Files\0*.*\0\0", 32));
+    EXPECT_EQ(asked.filterIndex, 1u);
+    EXPECT_EQ(asked.initialFile, "");
+    EXPECT_EQ(asked.maxFile, 260u);
+    EXPECT_EQ(asked.initialDir, "C:\\windows\\My Documents");
+    EXPECT_EQ(asked.title, "Open Sound File");
+    EXPECT_EQ(asked.flags, 0x1004u);
+    EXPECT_EQ(asked.defaultExtension, ".wav");
+
+    // Cancelled before any file was chosen: the next dialog starts there again.
+    EXPECT_EQ(Status(), "Load aborted.");
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[1].initialDir, "C:\\windows\\My Documents");
+    for (int id : {IDC_PLAY, IDC_STOP, IDC_PAUSE, IDC_SKIP_BACK, IDC_SKIP_FORWARD}) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    EXPECT_EQ(dialog.Title(), "Velmorin - No file loaded.");
+}
+
+TEST_F(FileOpenTest, OneBackslashBetweenADriveRootAndMyDocuments) {
+    dialog.SetWindowsDirectory("C:\\");
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[0].initialDir, "C:\\My Documents");
+}
+
+TEST_F(FileOpenTest, AWindowsDirectoryTooLongLeavesTheStartToTheDialog) {
+    dialog.SetWindowsDirectory("C:\\" + std::string(250, 'w'));  // fits alone, not composed
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[0].initialDir, "");
+    dialog.SetWindowsDirectory("C:\\" + std::string(300, 'w'));  // not even alone
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[1].initialDir, "");
+    dialog.SetWindowsDirectory("D:\\WINNT");
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[2].initialDir, "D:\\WINNT\\My Documents");
+}
+
+TEST_F(FileOpenTest, AGoodFileLoadsIntoTheStoppedLayout) {
+    const std::string path =
+        dir.Write("interview.wav", BuildPcmWave(2, 44100, 16, PatternBytes(17640)));
+    Choose(path);
+    EXPECT_EQ(dialog.Title(), "Velmorin - [" + path + "]");
+    EXPECT_EQ(Status(), "File loaded.");
+    EXPECT_TRUE(Enabled(IDC_PLAY));
+    EXPECT_EQ(dialog.Focus(), IDC_PLAY);
+    EXPECT_TRUE(Enabled(IDC_LOOP));
+    for (int id : {IDC_STOP, IDC_PAUSE, IDC_SKIP_BACK, IDC_SKIP_FORWARD}) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    EXPECT_EQ(dialog.Control(IDC_FREQUENCY).pos, 44100);
+    EXPECT_EQ(dialog.Control(IDC_FREQUENCY_TEXT).text, "44100");  // the slider redrew
+    EXPECT_EQ(PlayerState.dataLength, 17640u);
+    ASSERT_NE(SoundOutput.reader, nullptr);
+    EXPECT_TRUE(SoundOutput.reader->Opened());
+
+    // The next dialog offers the path chosen last as its initial file name.
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[1].initialFile, path);
+}
+
+TEST_F(FileOpenTest, ABadFileKeepsItsReaderAndStillMovesTheStartDirectory) {
+    const std::string good = dir.Write("good.wav", BuildPcmWave(1, 8000, 8, PatternBytes(800)));
+    Choose(good);
+    ASSERT_EQ(PlayerState.dataLength, 800u);
+    Choose("C:\\Recordings\\Day 2\\notes.txt");
+    EXPECT_EQ(Status(), "Bad wave file.");
+    EXPECT_EQ(dialog.Title(), "Velmorin - No file loaded.");
+    EXPECT_FALSE(Enabled(IDC_PLAY));
+    EXPECT_FALSE(Enabled(IDC_STOP));
+    ASSERT_NE(SoundOutput.reader, nullptr);  // the failed reader is the current one
+    EXPECT_FALSE(SoundOutput.reader->Opened());
+    EXPECT_EQ(PlayerState.dataLength, 0u);
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[2].initialDir, "C:\\Recordings\\Day 2");
+    EXPECT_STREQ(lastDirectory, "C:\\Recordings\\Day 2");
+
+    Choose("Z:\\take.wav");  // a drive's root: the drive letter and colon remain
+    EXPECT_STREQ(lastDirectory, "Z:");
+    Choose("take.wav");  // no directory in it: the last one stays
+    EXPECT_STREQ(lastDirectory, "Z:");
+}
+
+TEST_F(FileOpenTest, APathTooLongForTheBufferIsAnAbortedLoad) {
+    Choose("C:\\" + std::string(300, 'x') + ".wav");
+    EXPECT_EQ(Status(), "Load aborted.");
+    EXPECT_STREQ(chosenPath, "");
+}
+
+TEST_F(FileOpenTest, RatesOutsideTheSliderPutTheThumbAtTheNearerEnd) {
+    Choose(dir.Write("fast.wav", BuildPcmWave(1, 192000, 8, PatternBytes(100))));
+    EXPECT_EQ(dialog.Control(IDC_FREQUENCY).pos, 100000);
+    Choose(dir.Write("slow.wav", BuildPcmWave(1, 50, 8, PatternBytes(100))));
+    EXPECT_EQ(dialog.Control(IDC_FREQUENCY).pos, 100);
+    Choose(dir.Write("huge.wav", BuildPcmWave(1, 0xF0000000u, 8, PatternBytes(100))));
+    EXPECT_EQ(dialog.Control(IDC_FREQUENCY).pos, 100000);
+}
+
+TEST_F(FileOpenTest, OpeningStopsTheSoundFirstAndCancellingLeavesThePlayingButtons) {
+    LoadBytes(80000);
+    ASSERT_EQ(StartPlayback(dialog, 0, 0), 0);
+    EnableTransport(dialog, 0);  // as a started Play leaves it
+    bool playingWhileAsked = true;
+    dialog.AnswerOpenFile({OpenFileAnswer::Cancel, "", [&] {
+                               playingWhileAsked = IsPlaying() != 0;
+                               EXPECT_EQ(Status(), "Loading file...");
+                           }});
+    dialog.Command(IDM_FILE_OPEN);
+    EXPECT_FALSE(playingWhileAsked);
+    EXPECT_EQ(Status(), "Load aborted.");
+    EXPECT_FALSE(Enabled(IDC_PLAY));
+    EXPECT_FALSE(Enabled(IDC_STOP));
+    EXPECT_TRUE(Enabled(IDC_PAUSE));
+    EXPECT_TRUE(Enabled(IDC_SKIP_BACK));
+    EXPECT_TRUE(Enabled(IDC_SKIP_FORWARD));
+    EXPECT_FALSE(Enabled(IDC_LOOP));
+    EXPECT_NE(SoundOutput.buffer, nullptr);  // the buffer stays
+}
+
+TEST_F(FileOpenTest, ANewFileLeavesThePreviousSoundInTheBufferUntilPlay) {
+    LoadBytes(8000);
+    ASSERT_EQ(StartPlayback(dialog, 0, 0), 0);
+    const std::vector<uint8_t> before = sound.LastBuffer()->Data();
+    Choose(dir.Write("next.wav", BuildPcmWave(1, 8000, 8, PatternBytes(3000, 99))));
+    ASSERT_NE(sound.LastBuffer(), nullptr);
+    EXPECT_EQ(sound.LastBuffer()->Data(), before);
+    EXPECT_EQ(PlayerState.dataLength, 3000u);
+}
+
+}  // namespace
