@@ -1,0 +1,200 @@
+# Real-time sound for the end-to-end tests: a private PulseAudio daemon with a null sink,
+# which Wine's PulseAudio driver plays into at the speed of the clock, and a recorder of
+# that sink's monitor. Unlike the ALSA file capture of velmorin_prepare_sound, play
+# cursors and timings here are real, so pauses, step backs and timed cycles can be judged.
+# Needs: scripts/wine-env.sh and lib.sh sourced, VELMORIN_BUILD set. Source after lib.sh.
+#
+#   e2e_pulse_start        starts the daemon (once); exports PULSE_SERVER and HOME for
+#                          the Wine processes started afterwards; E2E_PULSE_HOME is that
+#                          HOME, to pass to e2e_start_app
+#   e2e_record_start NAME  records the sink to $E2E_OUT/NAME.raw (starts the daemon too)
+#   e2e_record_stop        ends the recording, prints the path of $E2E_OUT/NAME.wav
+#                          (48000 Hz, 2 channels, 16 bit); $E2E_OUT/NAME.start and
+#                          NAME.stop hold the wall-clock times (Unix seconds) just before
+#                          the recorder started and was stopped, NAME.first an estimate of
+#                          the time of the first recorded sample
+#   e2e_pulse_stop         ends everything started here and restores HOME, PULSE_SERVER;
+#                          call it before the shell ends (a trap on EXIT), or the daemon
+#                          and its streams outlive the test
+#
+# Start playing at least 1 s after the Wine program has opened the sound device: the
+# first part of a stream can otherwise be lost.
+
+E2E_PULSE_RATE=48000
+e2e_pulse_pid=
+e2e_pulse_keepalive_pid=
+e2e_pulse_dir=
+e2e_pulse_socket=
+e2e_pulse_saved=
+e2e_pulse_saved_home=
+e2e_pulse_saved_server=
+e2e_record_pid=
+e2e_record_name=
+
+# How PulseAudio clients are started: against our daemon only. An array rather than a
+# function, so that a client started in the background is a direct child whose pid is
+# the client's own, and ending it ends the client.
+e2e_pulse_client=()
+
+_e2e_end_pid() {  # pid [signal]: ends a process this shell started, waiting at most 3 s
+    local pid=$1 i
+    [ -n "$pid" ] || return 0
+    kill -"${2:-TERM}" "$pid" 2>/dev/null
+    for i in $(seq 1 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+e2e_pulse_start() {
+    if [ -n "$e2e_pulse_pid" ] && kill -0 "$e2e_pulse_pid" 2>/dev/null; then
+        return 0
+    fi
+    e2e_pulse_stop
+    e2e_pulse_dir=$VELMORIN_BUILD/pulse
+    # A Unix socket path has to fit in 108 bytes; a deep build tree would not.
+    if [ ${#e2e_pulse_dir} -gt 80 ]; then
+        e2e_pulse_dir=$(mktemp -d /tmp/velmorin-pulse.XXXXXX) || return 1
+    fi
+    mkdir -p "$e2e_pulse_dir/run" "$e2e_pulse_dir/home/.config/pulse"
+    chmod 700 "$e2e_pulse_dir/run"
+    e2e_pulse_socket=$e2e_pulse_dir/run/native
+    e2e_pulse_client=(env -u XDG_RUNTIME_DIR PULSE_SERVER="unix:$e2e_pulse_socket"
+        PULSE_CLIENTCONFIG="$e2e_pulse_dir/client.conf" HOME="$e2e_pulse_dir/home")
+    rm -f "$e2e_pulse_socket"
+    # The sink runs at the rate of the recording, so the only resampling is Wine's.
+    cat >"$e2e_pulse_dir/pa.pa" <<EOT
+load-module module-null-sink sink_name=nullsink rate=$E2E_PULSE_RATE channels=2
+load-module module-native-protocol-unix socket=$e2e_pulse_socket auth-anonymous=1
+set-default-sink nullsink
+EOT
+    cat >"$e2e_pulse_dir/home/.config/pulse/daemon.conf" <<EOT
+default-sample-rate = $E2E_PULSE_RATE
+alternate-sample-rate = $E2E_PULSE_RATE
+EOT
+    # A client that cannot reach the daemon must fail, not spawn a daemon of its own.
+    printf 'autospawn = no\n' >"$e2e_pulse_dir/client.conf"
+    # Running as root only earns a warning when not in system mode; system mode would
+    # want a pulse user and D-Bus. The private HOME keeps its cookie and state here.
+    # Without DISPLAY and a bus address it does not try dbus-launch, which could leave a
+    # session bus running on the test display.
+    env -u PULSE_SERVER -u DISPLAY DBUS_SESSION_BUS_ADDRESS=disabled: \
+        HOME="$e2e_pulse_dir/home" XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" \
+        XDG_RUNTIME_DIR="$e2e_pulse_dir/run" \
+        pulseaudio -n -F "$e2e_pulse_dir/pa.pa" --daemonize=no --exit-idle-time=-1 \
+        --use-pid-file=no --disable-shm=yes --disallow-exit --log-target=stderr \
+        >"$e2e_pulse_dir/pulseaudio.log" 2>&1 </dev/null &
+    e2e_pulse_pid=$!
+    local i
+    for i in $(seq 1 50); do
+        if [ -S "$e2e_pulse_socket" ] &&
+            "${e2e_pulse_client[@]}" timeout 2 pactl info >/dev/null 2>&1; then
+            break
+        fi
+        if ! kill -0 "$e2e_pulse_pid" 2>/dev/null || [ "$i" = 50 ]; then
+            echo "PulseAudio did not start; see $e2e_pulse_dir/pulseaudio.log" >&2
+            e2e_pulse_stop
+            return 1
+        fi
+        sleep 0.1
+    done
+    # Without a stream that always plays, the sink idles and the first part of the next
+    # stream that starts is lost.
+    "${e2e_pulse_client[@]}" pacat --playback -d nullsink --format=s16le --rate=$E2E_PULSE_RATE \
+        --channels=2 --latency-msec=20 </dev/zero >/dev/null 2>&1 &
+    e2e_pulse_keepalive_pid=$!
+    # The null sink renders its first block, about 2 s long, before it follows the short
+    # latency asked for; until then its monitor gives nothing and a stream started by a
+    # test would be heard late. Wait that out here, once per daemon.
+    local probe=$e2e_pulse_dir/probe.raw probe_pid
+    "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
+        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=20 >"$probe" 2>/dev/null &
+    probe_pid=$!
+    for i in $(seq 1 100); do
+        [ -s "$probe" ] && break
+        sleep 0.05
+    done
+    _e2e_end_pid "$probe_pid"
+    rm -f "$probe"
+
+    # Wine chooses its PulseAudio driver when a server answers; HOME without an
+    # .asoundrc keeps ALSA's default away from the capture file of the other set-up.
+    e2e_pulse_saved=1
+    e2e_pulse_saved_home=$HOME
+    e2e_pulse_saved_server=${PULSE_SERVER-unset}
+    export E2E_PULSE_HOME=$e2e_pulse_dir/home
+    export HOME=$E2E_PULSE_HOME
+    export PULSE_SERVER=unix:$e2e_pulse_socket
+    export PULSE_CLIENTCONFIG=$e2e_pulse_dir/client.conf
+    return 0
+}
+
+e2e_pulse_stop() {
+    [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
+    _e2e_end_pid "$e2e_pulse_keepalive_pid"
+    e2e_pulse_keepalive_pid=
+    _e2e_end_pid "$e2e_pulse_pid"
+    e2e_pulse_pid=
+    case $e2e_pulse_dir in
+        /tmp/velmorin-pulse.*) rm -rf "$e2e_pulse_dir" ;;
+    esac
+    if [ -n "$e2e_pulse_saved" ]; then
+        export HOME=$e2e_pulse_saved_home
+        unset PULSE_SERVER PULSE_CLIENTCONFIG E2E_PULSE_HOME
+        [ "$e2e_pulse_saved_server" = unset ] || export PULSE_SERVER=$e2e_pulse_saved_server
+        e2e_pulse_saved=
+    fi
+    return 0
+}
+
+e2e_record_start() {  # name
+    local name=$1 raw=$E2E_OUT/$1.raw i
+    [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
+    e2e_pulse_start || return 1
+    rm -f "$raw" "$E2E_OUT/$name.wav"
+    date +%s.%N >"$E2E_OUT/$name.start"
+    "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
+        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=20 >"$raw" 2>"$E2E_OUT/$name.rec.log" &
+    e2e_record_pid=$!
+    e2e_record_name=$name
+    # Returns once samples arrive, so that whatever the caller starts next is heard.
+    # NAME.first gets the wall-clock time of the recording's first sample, from the time
+    # the first data was seen and its amount.
+    local now size
+    for i in $(seq 1 800); do
+        now=$(date +%s.%N)
+        size=$(stat -c %s "$raw" 2>/dev/null || echo 0)
+        if [ "$size" -gt 0 ]; then
+            awk -v now="$now" -v size="$size" -v rate=$E2E_PULSE_RATE \
+                'BEGIN { printf "%.6f\n", now - size / (4 * rate) }' >"$E2E_OUT/$name.first"
+            return 0
+        fi
+        kill -0 "$e2e_record_pid" 2>/dev/null || break
+        sleep 0.01
+    done
+    echo "the recorder did not start; see $E2E_OUT/$name.rec.log" >&2
+    _e2e_end_pid "$e2e_record_pid"
+    e2e_record_pid=
+    return 1
+}
+
+e2e_record_stop() {  # prints the path of the WAVE file
+    [ -n "$e2e_record_pid" ] || return 1
+    local raw=$E2E_OUT/$e2e_record_name.raw wav=$E2E_OUT/$e2e_record_name.wav size
+    # pacat ends cleanly on SIGTERM (a background job of a script ignores SIGINT).
+    date +%s.%N >"$E2E_OUT/$e2e_record_name.stop"
+    _e2e_end_pid "$e2e_record_pid" TERM
+    e2e_record_pid=
+    # A frame cut in half at the end would shift sox's idea of the channels.
+    size=$(stat -c %s "$raw" 2>/dev/null || echo 0)
+    truncate -s $((size / 4 * 4)) "$raw"
+    if [ "$size" -lt 4 ]; then
+        echo "empty recording $raw" >&2
+        return 1
+    fi
+    timeout 60 sox -t raw -e signed -b 16 -c 2 -r $E2E_PULSE_RATE "$raw" "$wav" || return 1
+    echo "$wav"
+}

@@ -1,0 +1,80 @@
+# Transport in real time: a sweep whose pitch tells the byte offset, played, paused and
+# resumed through the dialog, recorded from a PulseAudio null sink, and read back.
+
+. "$E2E_TOOLS/sound_lib.sh"
+bash "$E2E_TOOLS/tools/build.sh"
+E2E_BIN=$VELMORIN_BUILD/tools
+
+# One stretch of the track_tone output: e2e_stretch N -> "kind t0 t1 o0 o1"
+e2e_stretches() { "$E2E_BIN/track_tone" "$1" --sweep "$2" | grep -v '^silence' ; }
+
+e2e_near() {  # value expected tolerance
+    awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { if (v < e - t || v > e + t) { print "  " v " not within " t " of " e >"/dev/stderr"; exit 1 } }'
+}
+
+e2e_open_path() {  # Windows path: File > Open... with the keyboard, then waits for the load
+    e2e_focus '^Velmorin - '
+    xdotool key alt+f
+    sleep 0.3
+    xdotool key o
+    e2e_wait_window "Open Sound File" 10 || return 1
+    sleep 0.5
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+    sleep 0.5
+    e2e_dump_of "Velmorin - [" 50
+}
+
+e2e_scenario_transport() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/sweep.wav" 6 >/dev/null  # 48000 bytes, 8000 per second
+    e2e_record_start transport
+    e2e_start_app "$E2E_PULSE_HOME"
+    e2e_check "dialog appears for the transport" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
+    e2e_check "the sweep loads" e2e_open_path "$(e2e_winpath "$E2E_OUT/sweep.wav")"
+    sleep 1  # the device opened at start-up; let the stream settle
+
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    sleep 1
+    xdotool key alt+a
+    e2e_dump_of "Velmorin - " 50
+    local paused_at
+    paused_at=$(e2e_text 1017)
+    e2e_check "pause shows the cursor" e2e_near "$paused_at" 8000 1600
+    sleep 0.3
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "the poll says Paused." e2e_equals "$(e2e_text 1016)" "Paused."
+    e2e_check "the playing layout stands while paused" \
+        e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)" 011
+    sleep 0.2
+    xdotool key alt+a
+    sleep 0.5
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "the poll says Playing after the resume" e2e_equals "$(e2e_text 1016)" "Playing"
+    e2e_shot transport-playing >/dev/null
+    sleep 5.5
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "the end gives Sound stopped." e2e_equals "$(e2e_text 1016)" "Sound stopped."
+    e2e_check "and the stopped layout" \
+        e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)" 100
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    local wav
+    wav=$(e2e_record_stop)
+    "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/sweep.wav" >"$E2E_OUT/transport-stretches.txt"
+    cat "$E2E_OUT/transport-stretches.txt" >&2
+    local first second
+    first=$(grep '^sound' "$E2E_OUT/transport-stretches.txt" | sed -n 1p)
+    second=$(grep '^sound' "$E2E_OUT/transport-stretches.txt" | sed -n 2p)
+    read -r _ _ _ o0 o1 <<<"$first"
+    e2e_check "the first stretch starts at byte 0" e2e_near "${o0:-x}" 0 250
+    e2e_check "and ends where the pause was shown" e2e_near "${o1:-x}" "$paused_at" 250
+    read -r _ _ _ r0 r1 <<<"$second"
+    e2e_check "the resume starts 3000 bytes before the pause" e2e_near "${r0:-x}" $((paused_at - 3000)) 250
+    e2e_check "and plays to the end" e2e_near "${r1:-x}" 48000 250
+    e2e_check "nothing else was heard" e2e_equals "$(grep -c '^sound' "$E2E_OUT/transport-stretches.txt")" 2
+    e2e_pulse_stop
+}
+
+e2e_scenario_transport
