@@ -5,8 +5,9 @@
 // Output, one line each:
 //   window <hwnd-hex> title=<title>
 //   control id=<id> class=<class> enabled=<0|1> visible=<0|1> check=<n> pos=<p> min=<a>
-//           max=<b> text=<text>                      (one line per child, in z-order)
-// check is -1 for non-buttons; pos/min/max are 0 for non-trackbars. Exit status 2 when
+//           max=<b> icon=<0|1> text=<text>           (one line per child, in z-order)
+// check is -1 for non-buttons; pos/min/max are 0 for non-trackbars; icon is 1 for a static
+// control that shows an icon. Exit status 2 when
 // no such window exists.
 #include <windows.h>
 #include <commctrl.h>
@@ -80,8 +81,11 @@ int main(int argc, char** argv) {
         GetClassNameA(child, cls, sizeof cls);
         long check = -1;
         LRESULT pos = 0, min = 0, max = 0;
+        int icon = 0;
         if (_stricmp(cls, "Button") == 0) {
             check = static_cast<long>(Ask(child, BM_GETCHECK));
+        } else if (_stricmp(cls, "Static") == 0) {
+            icon = Ask(child, STM_GETICON) != 0 ? 1 : 0;
         } else if (_stricmp(cls, TRACKBAR_CLASSA) == 0) {
             pos = Ask(child, TBM_GETPOS);
             min = Ask(child, TBM_GETRANGEMIN);
@@ -89,10 +93,10 @@ int main(int argc, char** argv) {
         }
         std::printf(
             "control id=%d class=%s enabled=%d visible=%d check=%ld pos=%ld min=%ld max=%ld "
-            "text=%s\n",
+            "icon=%d text=%s\n",
             GetDlgCtrlID(child), cls, IsWindowEnabled(child) ? 1 : 0,
             (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, check, static_cast<long>(pos),
-            static_cast<long>(min), static_cast<long>(max), TextOf(child).c_str());
+            static_cast<long>(min), static_cast<long>(max), icon, TextOf(child).c_str());
     }
     return 0;
 }

@@ -109,4 +109,13 @@ e2e_text() {  # id -> text of the control (the rest of the line)
 }
 e2e_equals() { [ "$1" = "$2" ] || { echo "  expected [$2], got [$1]" >&2; return 1; }; }
 
+e2e_fails() { ! "$@"; }
 e2e_winpath() { echo "Z:${1//\//\\}"; }  # a Linux path as Wine's Z: drive sees it
+
+e2e_menu_open() {  # succeeds while a menu of velmorin.exe is up (an unnamed X window of it)
+    local id
+    for id in $(xwininfo -root -tree | sed -n 's/^ *\(0x[0-9a-f]*\) (has no name): ("velmorin.exe".*/\1/p'); do
+        xwininfo -id "$id" | grep -q 'IsViewable' && return 0
+    done
+    return 1
+}

@@ -1,0 +1,191 @@
+# The global hotkeys while another Wine program (Notepad) has the keyboard, a hotkey
+# taken by another program first, Alt+H against the Help menu, and the automatic cycle,
+# all in real time through the PulseAudio recorder.
+
+. "$E2E_TOOLS/sound_lib.sh"
+bash "$E2E_TOOLS/tools/build.sh"
+E2E_BIN=$VELMORIN_BUILD/tools
+
+e2e_near() {  # value expected tolerance
+    awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { if (v == "" || v < e - t || v > e + t) { print "  " v " not within " t " of " e >"/dev/stderr"; exit 1 } }'
+}
+
+e2e_load() {  # Windows path: File > Open... with the keyboard
+    e2e_focus '^Velmorin - '
+    xdotool key alt+f
+    sleep 0.3
+    xdotool key o
+    e2e_wait_window "Open Sound File" 10 || return 1
+    sleep 0.5
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+    sleep 0.5
+    e2e_dump_of "Velmorin - [" 50
+}
+
+e2e_sound_stretches() {  # recording sweep -> the "sound" lines of track_tone
+    "$E2E_BIN/track_tone" "$1" --sweep "$2" | tee "$1.stretches" | grep '^sound'
+}
+
+e2e_scenario_hotkeys_from_notepad() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/sweep20.wav" 20 >/dev/null  # 160000 bytes
+    e2e_record_start hotkeys
+    e2e_start_app "$E2E_PULSE_HOME"
+    e2e_check "dialog appears for the hotkeys" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
+    e2e_load "$(e2e_winpath "$E2E_OUT/sweep20.wav")"
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    # Notepad comes up over the dialog and takes the keyboard.
+    (HOME=$E2E_PULSE_HOME wine notepad >/dev/null 2>&1 &)
+    e2e_x_window 'Notepad$' >/dev/null
+    sleep 0.5
+    e2e_focus 'Notepad$'
+    e2e_check "Notepad has the keyboard" e2e_equals "$(xdotool getwindowname "$(xdotool getwindowfocus)")" "Untitled - Notepad"
+    sleep 0.6
+    xdotool key alt+j  # pause
+    sleep 0.3
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "Alt+J pauses while Notepad has the keyboard" e2e_equals "$(e2e_text 1016)" "Paused."
+    sleep 0.4
+    xdotool key alt+j  # resume 8000 x 3 / 4 = 6000 bytes back
+    sleep 1
+    xdotool key alt+k  # 15000 forward
+    sleep 0.5
+    xdotool key alt+h  # 15000 back
+    sleep 0.3
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "the sound plays on after the skips" e2e_equals "$(e2e_text 1016)" "Playing"
+    e2e_check "Notepad kept the keyboard" e2e_equals "$(xdotool getwindowname "$(xdotool getwindowfocus)")" "Untitled - Notepad"
+    sleep 4
+    xdotool key ctrl+q 2>/dev/null
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    pkill -f notepad.exe 2>/dev/null
+    local wav lines
+    wav=$(e2e_record_stop)
+    lines=$(e2e_sound_stretches "$wav" "$E2E_OUT/sweep20.wav")
+    echo "$lines" >&2
+    local s1 s2 s3 s4
+    s1=$(sed -n 1p <<<"$lines"); s2=$(sed -n 2p <<<"$lines"); s3=$(sed -n 3p <<<"$lines"); s4=$(sed -n 4p <<<"$lines")
+    local a0 a1 b0 b1 c0 c1 d0
+    read -r _ _ _ a0 a1 <<<"$s1"; read -r _ _ _ b0 b1 <<<"$s2"
+    read -r _ _ _ c0 c1 <<<"$s3"; read -r _ _ _ d0 _ <<<"$s4"
+    e2e_check "four stretches heard" e2e_equals "$(wc -l <<<"$lines")" 4
+    e2e_check "Alt+J resumes 6000 bytes (backup 3 at 8000/s) before the pause" e2e_near "$b0" $((a1 - 6000)) 300
+    e2e_check "Alt+K skips 15000 bytes forward" e2e_near "$c0" $((b1 + 15000)) 300
+    e2e_check "Alt+H skips 15000 bytes back" e2e_near "$d0" $((c1 - 15000)) 300
+}
+
+e2e_scenario_hotkey_taken() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/sweep20.wav" 20 >/dev/null
+    wine "$E2E_WIN/tests/windows/hold_hotkey.exe" j 25 >"$E2E_OUT/hold.txt" 2>/dev/null &
+    local holder=$!
+    local i
+    for i in $(seq 1 50); do grep -q holding "$E2E_OUT/hold.txt" 2>/dev/null && break; sleep 0.1; done
+    e2e_pulse_start
+    e2e_start_app "$E2E_PULSE_HOME"
+    e2e_check "a taken Alt+J shows the Failed box" e2e_wait_window "Orvanth" 15 || { kill $holder; return; }
+    e2e_dump_of "Orvanth" 2
+    e2e_shot hotkey-failed >/dev/null
+    e2e_check "box text Failed" grep -q "text=Failed$" <<<"$e2e_dump"
+    e2e_check "box without an icon" e2e_fails grep -q "icon=1" <<<"$e2e_dump"
+    e2e_focus '^Orvanth$'
+    xdotool key Return
+    e2e_check "the dialog comes up after the box" e2e_wait_window "Velmorin - " 15
+    sleep 0.5
+    e2e_check "only one Failed box" test -z "$(e2e_inspect Orvanth)"
+    e2e_load "$(e2e_winpath "$E2E_OUT/sweep20.wav")"
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    sleep 0.5
+    e2e_dump_of "Velmorin - " 50
+    local before after
+    before=$(e2e_text 1017)
+    xdotool key alt+k
+    sleep 0.2
+    e2e_dump_of "Velmorin - " 50
+    after=$(e2e_text 1017)
+    e2e_check "Alt+K still skips forward" e2e_near "$((after - before))" 16600 1000
+    xdotool key alt+h
+    sleep 0.2
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "Alt+H still skips back" e2e_near "$(($(e2e_text 1017) - after))" -13400 1000
+
+    # Alt+H belongs to the hotkey: the Help menu does not open; the mouse still opens it.
+    e2e_check "Alt+H opens no menu" e2e_fails e2e_menu_open
+    e2e_focus '^Velmorin - '
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
+    xdotool mousemove $((X + 49)) $((Y + 33))
+    sleep 0.2
+    xdotool click 1
+    sleep 0.5
+    e2e_check "the mouse opens the Help menu" e2e_menu_open
+    xdotool key Down Return
+    e2e_check "About opens while the sound plays" e2e_wait_window "About Velmorin" 10
+    before=$(e2e_text 1017)
+    sleep 0.5
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "the About box does not stop the sound" e2e_equals "$(e2e_text 1016)" "Playing"
+    e2e_check "and the position moves on" test "$(e2e_text 1017)" -gt "$before"
+    e2e_focus '^About Velmorin$'
+    xdotool key Return
+    sleep 0.3
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    kill $holder 2>/dev/null
+    wait $holder 2>/dev/null
+    e2e_pulse_stop
+}
+
+e2e_scenario_automatic_pausing() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/sweep20.wav" 20 >/dev/null  # 160000 bytes
+    e2e_record_start cycle
+    e2e_start_app "$E2E_PULSE_HOME"
+    e2e_check "dialog appears for the cycle" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
+    e2e_load "$(e2e_winpath "$E2E_OUT/sweep20.wav")"
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
+    xdotool mousemove $((X + 21)) $((Y + 206))  # the "Use automatic pausing" box
+    sleep 0.2
+    xdotool click 1
+    sleep 0.3
+    e2e_dump_of "Velmorin - " 50
+    e2e_check "automatic pausing checked" e2e_equals "$(e2e_field 1010 check)" 1
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    sleep 12.5  # 2.5 play, 2.5 pause, 1.75 play, 2.5 pause, 1.75 play, then pausing
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    local wav
+    wav=$(e2e_record_stop)
+    "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/sweep20.wav" >"$E2E_OUT/cycle-stretches.txt"
+    cat "$E2E_OUT/cycle-stretches.txt" >&2
+    # Leading silence (before Play) and trailing silence (after) are not stretches of the cycle.
+    local body
+    body=$(sed -n '/^sound/,$p' "$E2E_OUT/cycle-stretches.txt" | head -5)
+    local k t0 t1 o0 o1 prev_end=""
+    local expected_ms=(2500 2500 1750 2500 1750)
+    local i=0
+    while read -r k t0 t1 o0 o1; do
+        e2e_check "cycle stretch $((i + 1)) ($k) lasts ${expected_ms[$i]} ms within 250" \
+            e2e_near "$((t1 - t0))" "${expected_ms[$i]}" 250
+        if [ "$k" = sound ] && [ -n "$prev_end" ]; then
+            e2e_check "cycle resume $((i / 2)) starts 3000 bytes back" e2e_near "$o0" $((prev_end - 3000)) 300
+        fi
+        [ "$k" = sound ] && prev_end=$o1
+        i=$((i + 1))
+    done <<<"$body"
+    e2e_check "five stretches of the cycle seen" e2e_equals "$i" 5
+    e2e_pulse_stop
+}
+
+e2e_scenario_hotkeys_from_notepad
+e2e_scenario_hotkey_taken
+e2e_scenario_automatic_pausing
