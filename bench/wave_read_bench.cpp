@@ -9,6 +9,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+// Windows opens files in text mode unless told otherwise.
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 #include "app/result.h"
 #include "wave/wave_file_reader.h"
 
@@ -52,14 +57,15 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 
 // One read(2) of the data chunk; the loop only covers a short read.
 double TimePlainRead(const std::string& path, uint8_t* buffer) {
-    const int fd = ::open(path.c_str(), O_RDONLY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_BINARY);
     if (fd < 0 || ::lseek(fd, HEADER_SIZE, SEEK_SET) != HEADER_SIZE) {
         return -1;
     }
     const auto start = std::chrono::steady_clock::now();
     size_t done = 0;
     while (done < DATA_SIZE) {
-        const ssize_t got = ::read(fd, buffer + done, DATA_SIZE - done);
+        // One call for the rest; the loop only covers a short read.
+        const auto got = ::read(fd, buffer + done, static_cast<uint32_t>(DATA_SIZE - done));
         if (got <= 0) {
             break;
         }
