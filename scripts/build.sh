@@ -1,18 +1,18 @@
 # Sourced: configure and build one flavour.
-#   velmorin_build native|windows [extra cmake args]
+#   velmorin_build native|windows [ninja targets]   (all targets when none are named)
 velmorin_build() {
     local flavour=$1
     shift
     local dir=$VELMORIN_BUILD/$flavour
-    local args=(-G Ninja -S "$velmorin_repo" -B "$dir" -DVELMORIN_WERROR=ON)
+    local args=(-G Ninja -S "$velmorin_repo" -B "$dir" -DVELMORIN_WERROR=ON -DVELMORIN_TESTS=ON)
     command -v ccache >/dev/null && args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     if [ "$flavour" = windows ]; then
         args+=(-DCMAKE_TOOLCHAIN_FILE="$velmorin_repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release)
     else
         args+=(-DCMAKE_BUILD_TYPE=Debug -DVELMORIN_SANITIZE=ON)
     fi
-    cmake "${args[@]}" "$@" >"$VELMORIN_BUILD/$flavour-configure.log" 2>&1 ||
+    cmake "${args[@]}" >"$VELMORIN_BUILD/$flavour-configure.log" 2>&1 ||
         { cat "$VELMORIN_BUILD/$flavour-configure.log"; return 1; }
-    ninja -C "$dir" -j2 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\] ' 
+    ninja -C "$dir" -j2 "$@" 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\] ' 
     return "${PIPESTATUS[0]}"
 }

@@ -11,7 +11,7 @@ mkdir -p "$VELMORIN_BUILD"
 . "$repo/scripts/wine-env.sh"
 
 velmorin_install_deps || exit 1
-velmorin_build windows -DVELMORIN_TESTS=OFF || exit 1
+velmorin_build windows velmorin || exit 1
 exe=$VELMORIN_BUILD/windows/velmorin.exe
 # A file to try first: File > Open... and type this path.
 echo "sample recording: Z:${repo//\//\\}\\samples\\velmorin-sample.wav"

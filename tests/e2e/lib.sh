@@ -119,3 +119,39 @@ e2e_menu_open() {  # succeeds while a menu of velmorin.exe is up (an unnamed X w
     done
     return 1
 }
+
+e2e_near() {  # value expected tolerance
+    awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { if (v == "" || v < e - t || v > e + t) { print "  " v " not within " t " of " e >"/dev/stderr"; exit 1 } }'
+}
+
+e2e_open_file_dialog() {  # File > Open... with the keyboard; waits for the dialog
+    e2e_focus '^Velmorin - '
+    xdotool key alt+f
+    sleep 0.3
+    xdotool key o
+    e2e_wait_window "Open Sound File" 10
+}
+
+e2e_type_path() {  # types a path into the open-file dialog, confirms it, reads the result
+    sleep 0.5
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+    sleep 0.5
+    e2e_dump_of "Velmorin - " 50
+}
+
+e2e_load() {  # Windows path: File > Open... it; succeeds when "File loaded." shows
+    e2e_open_file_dialog || return 1
+    e2e_type_path "$1"
+    [ "$(e2e_text 1016)" = "File loaded." ]
+}
+
+e2e_click_help() {  # opens the Help menu with the mouse (Alt+H belongs to a hotkey)
+    e2e_focus '^Velmorin - '
+    local WINDOW X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
+    xdotool mousemove $((X + 49)) $((Y + 33))
+    sleep 0.2
+    xdotool click 1
+    sleep 0.4
+}

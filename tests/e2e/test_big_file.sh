@@ -3,20 +3,6 @@
 # 200 MB file plays, and the time from Play to the playing layout is printed.
 # The files are sparse: their silence takes no disk space.
 
-e2e_load_path() {  # Windows path: File > Open... with the keyboard
-    e2e_focus '^Velmorin - '
-    xdotool key alt+f
-    sleep 0.3
-    xdotool key o
-    e2e_wait_window "Open Sound File" 10 || return 1
-    sleep 0.5
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-    sleep 0.5
-    e2e_dump_of "Velmorin - " 50
-    [ "$(e2e_text 1016)" = "File loaded." ]
-}
-
 e2e_wait_status() {  # text seconds: polls the status line; prints the seconds it took
     local start now
     start=$(date +%s.%N)
@@ -38,7 +24,7 @@ e2e_scenario_big_files() {
     python3 "$E2E_TOOLS/capture.py" tones "$E2E_OUT/small.wav"
     e2e_start_app
     e2e_check "dialog appears for big files" e2e_wait_window "Velmorin - " 15 || return
-    e2e_check "a 256 MiB data chunk loads" e2e_load_path "$(e2e_winpath "$E2E_OUT/too-big.wav")"
+    e2e_check "a 256 MiB data chunk loads" e2e_load "$(e2e_winpath "$E2E_OUT/too-big.wav")"
     e2e_focus '^Velmorin - '
     xdotool key alt+p
     e2e_check "above the device's limit: Couldn't create sound buffer." \
@@ -46,7 +32,7 @@ e2e_scenario_big_files() {
     e2e_shot too-big >/dev/null
     e2e_check "Play stays available" e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)" 10
 
-    e2e_check "a 200 MB file loads" e2e_load_path "$(e2e_winpath "$E2E_OUT/big.wav")"
+    e2e_check "a 200 MB file loads" e2e_load "$(e2e_winpath "$E2E_OUT/big.wav")"
     e2e_focus '^Velmorin - '
     local took
     xdotool key alt+p
@@ -57,7 +43,7 @@ e2e_scenario_big_files() {
     xdotool key alt+s
     sleep 0.3
 
-    e2e_check "a small file loads afterwards" e2e_load_path "$(e2e_winpath "$E2E_OUT/small.wav")"
+    e2e_check "a small file loads afterwards" e2e_load "$(e2e_winpath "$E2E_OUT/small.wav")"
     e2e_focus '^Velmorin - '
     xdotool key alt+p
     e2e_check "and plays" e2e_reaches_status "Playing" 10

@@ -1,19 +1,5 @@
 # File > Open... for real: the open-file dialog, a good file, a cancel, a bad file.
 
-e2e_open_file_dialog() {  # opens File > Open... with the keyboard; waits for the dialog
-    e2e_focus '^Velmorin - '
-    xdotool key alt+f
-    sleep 0.3
-    xdotool key o
-    e2e_wait_window "Open Sound File" 10
-}
-
-e2e_type_path() {  # types a path into the open-file dialog and confirms it
-    sleep 0.5
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-}
-
 e2e_scenario_file_open() {
     python3 "$E2E_TOOLS/capture.py" tones "$E2E_OUT/open-me.wav"
     printf 'RIFF\004\000\000\000WAVE' >"$E2E_OUT/broken.wav"
@@ -76,13 +62,7 @@ e2e_scenario_file_open
 
 # Help > About... with the mouse (Alt+H belongs to the skip-back hotkey).
 e2e_open_about() {
-    e2e_focus '^Velmorin - '
-    local WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
-    xdotool mousemove $((X + 49)) $((Y + 33))
-    sleep 0.2
-    xdotool click 1
-    sleep 0.4
+    e2e_click_help
     xdotool key Down Return  # the menu's only item
     e2e_wait_window "About Velmorin" 10
 }

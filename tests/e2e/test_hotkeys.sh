@@ -6,23 +6,6 @@
 bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
-e2e_near() {  # value expected tolerance
-    awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { if (v == "" || v < e - t || v > e + t) { print "  " v " not within " t " of " e >"/dev/stderr"; exit 1 } }'
-}
-
-e2e_load() {  # Windows path: File > Open... with the keyboard
-    e2e_focus '^Velmorin - '
-    xdotool key alt+f
-    sleep 0.3
-    xdotool key o
-    e2e_wait_window "Open Sound File" 10 || return 1
-    sleep 0.5
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-    sleep 0.5
-    e2e_dump_of "Velmorin - [" 50
-}
-
 e2e_sound_stretches() {  # recording sweep -> the "sound" lines of track_tone
     "$E2E_BIN/track_tone" "$1" --sweep "$2" | tee "$1.stretches" | grep '^sound'
 }
@@ -116,13 +99,7 @@ e2e_scenario_hotkey_taken() {
 
     # Alt+H belongs to the hotkey: the Help menu does not open; the mouse still opens it.
     e2e_check "Alt+H opens no menu" e2e_fails e2e_menu_open
-    e2e_focus '^Velmorin - '
-    local WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
-    xdotool mousemove $((X + 49)) $((Y + 33))
-    sleep 0.2
-    xdotool click 1
-    sleep 0.5
+    e2e_click_help
     e2e_check "the mouse opens the Help menu" e2e_menu_open
     xdotool key Down Return
     e2e_check "About opens while the sound plays" e2e_wait_window "About Velmorin" 10

@@ -5,32 +5,12 @@
 bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
-# One stretch of the track_tone output: e2e_stretch N -> "kind t0 t1 o0 o1"
-e2e_stretches() { "$E2E_BIN/track_tone" "$1" --sweep "$2" | grep -v '^silence' ; }
-
-e2e_near() {  # value expected tolerance
-    awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { if (v < e - t || v > e + t) { print "  " v " not within " t " of " e >"/dev/stderr"; exit 1 } }'
-}
-
-e2e_open_path() {  # Windows path: File > Open... with the keyboard, then waits for the load
-    e2e_focus '^Velmorin - '
-    xdotool key alt+f
-    sleep 0.3
-    xdotool key o
-    e2e_wait_window "Open Sound File" 10 || return 1
-    sleep 0.5
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-    sleep 0.5
-    e2e_dump_of "Velmorin - [" 50
-}
-
 e2e_scenario_transport() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/sweep.wav" 6 >/dev/null  # 48000 bytes, 8000 per second
     e2e_record_start transport
     e2e_start_app "$E2E_PULSE_HOME"
     e2e_check "dialog appears for the transport" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
-    e2e_check "the sweep loads" e2e_open_path "$(e2e_winpath "$E2E_OUT/sweep.wav")"
+    e2e_check "the sweep loads" e2e_load "$(e2e_winpath "$E2E_OUT/sweep.wav")"
     sleep 1  # the device opened at start-up; let the stream settle
 
     e2e_focus '^Velmorin - '

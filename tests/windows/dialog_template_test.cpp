@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/windows/resource_reader.h"
 
 namespace {
 
@@ -91,54 +92,6 @@ const Expected kControls[50] = {
     {-1, kStatic, kEndLabel, 0, "More", 232, 157, 33, 13},
 };
 
-// A reader over the DLGTEMPLATEEX layout.
-class TemplateReader {
-  public:
-    explicit TemplateReader(const BYTE* data) : p_(data) {}
-    WORD Word() {
-        WORD w;
-        memcpy(&w, p_, 2);
-        p_ += 2;
-        return w;
-    }
-    DWORD Dword() {
-        DWORD d;
-        memcpy(&d, p_, 4);
-        p_ += 4;
-        return d;
-    }
-    BYTE Byte() { return *p_++; }
-    std::string String() {
-        std::string s;
-        for (WORD c = Word(); c != 0; c = Word())
-            s += static_cast<char>(c);
-        return s;
-    }
-    // A name or an ordinal: ordinals come back as "#<n>".
-    std::string NameOrOrdinal() {
-        WORD first;
-        memcpy(&first, p_, 2);
-        if (first == 0) {
-            p_ += 2;
-            return "";
-        }
-        if (first == 0xFFFF) {
-            p_ += 2;
-            return "#" + std::to_string(Word());
-        }
-        return String();
-    }
-    void AlignDword(const BYTE* base) {
-        while ((p_ - base) % 4 != 0)
-            ++p_;
-    }
-    const BYTE* Position() const { return p_; }
-    void Skip(size_t n) { p_ += n; }
-
-  private:
-    const BYTE* p_;
-};
-
 std::string ClassName(const std::string& nameOrOrdinal) {
     if (nameOrOrdinal == "#128")
         return kButton;
@@ -159,7 +112,7 @@ TEST(MainDialogTemplate, HeaderAndEveryControlAreAsDesigned) {
     const BYTE* base =
         LoadTemplate(MAKEINTRESOURCEA(IDD_MAIN), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
     ASSERT_NE(base, nullptr);
-    TemplateReader r(base);
+    ResourceReader r(base);
     EXPECT_EQ(r.Word(), 1);       // extended template
     EXPECT_EQ(r.Word(), 0xFFFF);  // its signature
     EXPECT_EQ(r.Dword(), 0u);     // help id
@@ -184,7 +137,7 @@ TEST(MainDialogTemplate, HeaderAndEveryControlAreAsDesigned) {
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE("control " + std::to_string(i + 1));
         const Expected& e = kControls[i];
-        r.AlignDword(base);
+        r.AlignDword();
         EXPECT_EQ(r.Dword(), 0u);  // help id
         EXPECT_EQ(r.Dword(), e.exStyle);
         EXPECT_EQ(r.Dword(), e.style | WS_CHILD);

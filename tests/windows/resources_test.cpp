@@ -12,6 +12,7 @@
 
 #include "app/about_dialog.h"
 #include "res/resource.h"
+#include "tests/windows/resource_reader.h"
 
 namespace {
 
@@ -46,55 +47,6 @@ const AboutControl kAboutControls[4] = {
 HMODULE Self() {
     return GetModuleHandleA(nullptr);
 }
-
-// Little-endian reader over a resource's bytes.
-class Reader {
-  public:
-    explicit Reader(const BYTE* base) : base_(base), p_(base) {}
-    WORD Word() {
-        WORD w;
-        memcpy(&w, p_, 2);
-        p_ += 2;
-        return w;
-    }
-    short Short() { return static_cast<short>(Word()); }
-    DWORD Dword() {
-        DWORD d;
-        memcpy(&d, p_, 4);
-        p_ += 4;
-        return d;
-    }
-    std::string String() {
-        std::string s;
-        for (WORD c = Word(); c != 0; c = Word())
-            s += static_cast<char>(c);
-        return s;
-    }
-    // Ordinals come back as "#<n>", an absent entry as "".
-    std::string NameOrOrdinal() {
-        WORD first;
-        memcpy(&first, p_, 2);
-        if (first == 0) {
-            p_ += 2;
-            return "";
-        }
-        if (first == 0xFFFF) {
-            p_ += 2;
-            return "#" + std::to_string(Word());
-        }
-        return String();
-    }
-    void AlignDword() {
-        while ((p_ - base_) % 4 != 0)
-            ++p_;
-    }
-    void Skip(size_t n) { p_ += n; }
-    size_t Offset() const { return static_cast<size_t>(p_ - base_); }
-
-  private:
-    const BYTE* base_;
-    const BYTE* p_;
-};
 
 struct Resource {
     const BYTE* data = nullptr;
@@ -141,7 +93,7 @@ std::vector<std::string> Names(LPCSTR type) {
 TEST(AboutResource, ClassicTemplateWithItsFourControls) {
     const Resource about = Find("ABOUT", RT_DIALOG);
     ASSERT_NE(about.data, nullptr);
-    Reader r(about.data);
+    ResourceReader r(about.data);
     // A classic template starts with the style; an extended one with 1, 0xFFFF.
     EXPECT_EQ(r.Dword(),
               static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
@@ -254,7 +206,7 @@ static_assert(sizeof(GroupIconEntry) == 14, "the stored layout");
 TEST(IconResource, OneGroupOfTwoSixteenColourImages) {
     const Resource group = Find(MAKEINTRESOURCEA(IDI_MAIN), RT_GROUP_ICON);
     ASSERT_NE(group.data, nullptr);
-    Reader r(group.data);
+    ResourceReader r(group.data);
     EXPECT_EQ(r.Word(), 0);  // reserved
     EXPECT_EQ(r.Word(), 1);  // icons, not cursors
     ASSERT_EQ(r.Word(), 2);
@@ -467,7 +419,7 @@ size_t AlignDword(size_t offset) {
 // Every node is length, value length, type, key, then the value and the children, each
 // starting on a 32-bit boundary from the start of the resource.
 VersionNode ParseVersionNode(const BYTE* base, size_t offset) {
-    Reader r(base);
+    ResourceReader r(base);
     r.Skip(offset);
     const WORD length = r.Word();
     const WORD valueLength = r.Word();
@@ -489,7 +441,7 @@ VersionNode ParseVersionNode(const BYTE* base, size_t offset) {
     }
     const size_t end = offset + length;
     for (size_t child = AlignDword(value + valueBytes); child < end;) {
-        Reader size(base);
+        ResourceReader size(base);
         size.Skip(child);
         const WORD childLength = size.Word();
         if (childLength == 0)
