@@ -27,9 +27,10 @@ int main(int argc, char** argv) {
             uint32_t actual = 0;
             const int32_t read = reader.Read(size, data.data(), &actual);
             uint32_t sum = 2166136261u;  // FNV-1a
-            for (uint32_t b = 0; b < actual; ++b) sum = (sum ^ data[b]) * 16777619u;
-            std::printf(" data=%u read=%s actual=%u sum=%08x", size,
-                        read == S_OK ? "ok" : "fail", actual, sum);
+            for (uint32_t b = 0; b < actual; ++b)
+                sum = (sum ^ data[b]) * 16777619u;
+            std::printf(" data=%u read=%s actual=%u sum=%08x", size, read == S_OK ? "ok" : "fail",
+                        actual, sum);
         }
         std::printf("\n");
     }
