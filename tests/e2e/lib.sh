@@ -46,14 +46,24 @@ e2e_x_window() {  # title regex -> X window id of the first match
     return 1
 }
 
-e2e_focus() {  # title regex: clicks the caption, which gives a Wine window the keyboard
+e2e_click() {  # title regex, x, y: clicks at that offset from the window's top left;
+    # an x below 0 counts from the right edge
     local WINDOW X Y WIDTH HEIGHT SCREEN
     eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window "$1")")"
-    xdotool mousemove $((X + 60)) $((Y + 8))
+    local x=$2
+    [ "$x" -lt 0 ] && x=$((WIDTH + x))
+    xdotool mousemove $((X + x)) $((Y + $3))
     sleep 0.3
     xdotool click 1
     sleep 0.2
 }
+
+e2e_focus() {  # title regex: clicks the caption, which gives a Wine window the keyboard
+    e2e_click "$1" 60 8
+}
+
+# Wine draws the caption itself; the close box is its rightmost button.
+e2e_click_close_box() { e2e_click "$1" -14 12; }
 
 e2e_dump_of() {  # title prefix: sets e2e_dump once the window lists all its controls
     local i
@@ -148,10 +158,6 @@ e2e_load() {  # Windows path: File > Open... it; succeeds when "File loaded." sh
 
 e2e_click_help() {  # opens the Help menu with the mouse (Alt+H belongs to a hotkey)
     e2e_focus '^Velmorin - '
-    local WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
-    xdotool mousemove $((X + 49)) $((Y + 33))
+    e2e_click '^Velmorin - ' 49 33
     sleep 0.2
-    xdotool click 1
-    sleep 0.4
 }

@@ -80,13 +80,7 @@ e2e_scenario_about() {
         case $way in
         ok) xdotool key Return ;;
         esc) xdotool key Escape ;;
-        close)
-            local WINDOW X Y WIDTH HEIGHT SCREEN
-            eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^About Velmorin$')")"
-            xdotool mousemove $((X + WIDTH - 14)) $((Y + 12))
-            sleep 0.3
-            xdotool click 1
-            ;;
+        close) e2e_click_close_box '^About Velmorin$' ;;
         esac
         sleep 0.5
         e2e_check "About box closes ($way)" test -z "$(e2e_inspect 'About Velmorin')"

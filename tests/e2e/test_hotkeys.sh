@@ -125,12 +125,8 @@ e2e_scenario_automatic_pausing() {
     e2e_start_app "$E2E_PULSE_HOME"
     e2e_check "dialog appears for the cycle" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
     e2e_load "$(e2e_winpath "$E2E_OUT/sweep20.wav")"
-    local WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
-    xdotool mousemove $((X + 21)) $((Y + 206))  # the "Use automatic pausing" box
-    sleep 0.2
-    xdotool click 1
-    sleep 0.3
+    e2e_click '^Velmorin - ' 21 206  # the "Use automatic pausing" box
+    sleep 0.1
     e2e_dump_of "Velmorin - " 50
     e2e_check "automatic pausing checked" e2e_equals "$(e2e_field 1010 check)" 1
     sleep 1

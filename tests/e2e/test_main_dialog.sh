@@ -44,12 +44,7 @@ e2e_scenario_esc() {
 e2e_scenario_close_box() {
     e2e_start_app
     e2e_check "dialog appears again" e2e_wait_window "Velmorin - " 15 || return
-    local WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$(e2e_x_window '^Velmorin - ')")"
-    # Wine draws the caption itself; the close box is its rightmost button.
-    xdotool mousemove $((X + WIDTH - 14)) $((Y + 12))
-    sleep 0.3
-    xdotool click 1
+    e2e_click_close_box '^Velmorin - ' 
     e2e_check "close box ends the process with status 1" e2e_exits_with 1 10
 }
 

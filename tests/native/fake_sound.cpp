@@ -38,8 +38,7 @@ FakeSoundBuffer::~FakeSoundBuffer() {
 }
 
 int32_t FakeSoundBuffer::Fails(const char* operation) const {
-    auto it = system_.failures_.find(operation);
-    return it == system_.failures_.end() ? 0 : it->second;
+    return system_.FailureFor(operation);
 }
 
 void FakeSoundBuffer::Update() {
@@ -246,8 +245,7 @@ FakeSoundDevice::~FakeSoundDevice() {
 
 int32_t FakeSoundDevice::SetCooperativeLevel(void*, uint32_t level) {
     system_.log_.push_back("SetCooperativeLevel " + std::to_string(level));
-    auto it = system_.failures_.find("SetCooperativeLevel");
-    return it == system_.failures_.end() ? S_OK : it->second;
+    return system_.FailureFor("SetCooperativeLevel");
 }
 
 int32_t FakeSoundDevice::CreateSoundBuffer(const SoundBufferDescription& d,
@@ -258,9 +256,8 @@ int32_t FakeSoundDevice::CreateSoundBuffer(const SoundBufferDescription& d,
                                    : name + " flags=" + Hex(d.flags) +
                                          " bytes=" + std::to_string(d.bufferBytes));
     buffer->reset();
-    auto it = system_.failures_.find(name);
-    if (it != system_.failures_.end())
-        return it->second;
+    if (int32_t code = system_.FailureFor(name))
+        return code;
     if (!primary &&
         (d.format == nullptr || d.bufferBytes == 0 || d.bufferBytes > system_.maxBufferBytes_)) {
         return kInvalidParam;
@@ -274,12 +271,16 @@ int32_t FakeSoundDevice::CreateSoundBuffer(const SoundBufferDescription& d,
 
 int32_t FakeSoundSystem::InitializeCom() {
     log_.push_back("CoInitialize");
-    auto it = failures_.find("CoInitialize");
-    if (it != failures_.end())
-        return it->second;
+    if (int32_t code = FailureFor("CoInitialize"))
+        return code;
     const int32_t result = comAlready_ || comDepth_ > 0 ? S_FALSE : S_OK;
     ++comDepth_;
     return result;
+}
+
+int32_t FakeSoundSystem::FailureFor(const std::string& operation) const {
+    auto it = failures_.find(operation);
+    return it == failures_.end() ? 0 : it->second;
 }
 
 void FakeSoundSystem::UninitializeCom() {
@@ -290,9 +291,8 @@ void FakeSoundSystem::UninitializeCom() {
 int32_t FakeSoundSystem::CreateDevice(std::unique_ptr<SoundDevice>* device) {
     log_.push_back("DirectSoundCreate");
     device->reset();
-    auto it = failures_.find("DirectSoundCreate");
-    if (it != failures_.end())
-        return it->second;
+    if (int32_t code = FailureFor("DirectSoundCreate"))
+        return code;
     *device = std::make_unique<FakeSoundDevice>(*this);
     ++liveDevices_;
     return S_OK;

@@ -129,6 +129,9 @@ class FakeSoundSystem final : public SoundSystem {
     friend class FakeSoundBuffer;
     friend class FakeSoundDevice;
 
+    // The code `operation` was told to fail with, or 0.
+    int32_t FailureFor(const std::string& operation) const;
+
     std::function<uint64_t()> clock_;
     std::map<std::string, int32_t> failures_;
     std::vector<std::string> log_;

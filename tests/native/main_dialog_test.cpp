@@ -12,21 +12,12 @@
 #include "sound/sound_output.h"
 #include "tests/native/fake_dialog.h"
 #include "tests/native/fake_sound.h"
+#include "tests/native/sound_fixture.h"
 
 namespace {
 
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public SoundSystemTest {
   protected:
-    void SetUp() override {
-        PlayerState = {};
-        InstallSoundSystem(&sound);
-    }
-    void TearDown() override {
-        FreeSoundDevice();
-        InstallSoundSystem(nullptr);
-        PlayerState = {};
-    }
-
     // The calls of the log that start with one of the prefixes, in order.
     static std::vector<std::string> Only(const std::vector<std::string>& log,
                                          std::initializer_list<const char*> prefixes) {
@@ -41,9 +32,6 @@ class MainDialogTest : public ::testing::Test {
         }
         return out;
     }
-
-    FakeDialog dialog;
-    FakeSoundSystem sound{[this] { return dialog.Now(); }};
 };
 
 TEST_F(MainDialogTest, StartShowsTheFirstStateOfEveryControl) {

@@ -13,6 +13,7 @@
 #include "tests/common/wave_files.h"
 #include "tests/native/fake_dialog.h"
 #include "tests/native/fake_sound.h"
+#include "tests/native/sound_fixture.h"
 
 namespace {
 
@@ -38,22 +39,7 @@ class LoggedFile final : public RiffFile {
     std::vector<std::string>& log_;
 };
 
-class SoundDeviceTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        PlayerState = {};
-        InstallSoundSystem(&sound);
-    }
-    void TearDown() override {
-        FreeSoundDevice();
-        InstallSoundSystem(nullptr);
-        PlayerState = {};
-    }
-
-    uint64_t now = 0;
-    FakeSoundSystem sound{[this] { return now; }};
-    FakeDialog dialog;
-};
+using SoundDeviceTest = SoundSystemTest;
 
 TEST_F(SoundDeviceTest, OpensTheDeviceWithTheFixedPrimaryFormatAndReleasesThePrimary) {
     EXPECT_EQ(InitSoundDevice(dialog), 0);

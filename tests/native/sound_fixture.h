@@ -15,19 +15,35 @@
 #include "tests/native/fake_dialog.h"
 #include "tests/native/fake_sound.h"
 
-class SoundFixture : public ::testing::Test {
+// A fresh main dialog (not yet started) with the fake sound device installed; the device
+// is freed and the shared state cleared afterwards.
+class SoundSystemTest : public ::testing::Test {
   protected:
     void SetUp() override {
         PlayerState = {};
         InstallSoundSystem(&sound);
+    }
+    void TearDown() override {
+        FreeSoundDevice();
+        InstallSoundSystem(nullptr);
+        PlayerState = {};
+    }
+
+    FakeDialog dialog;
+    FakeSoundSystem sound{[this] { return dialog.Now(); }};
+};
+
+class SoundFixture : public SoundSystemTest {
+  protected:
+    void SetUp() override {
+        SoundSystemTest::SetUp();
         dialog.Start();
         ASSERT_FALSE(dialog.Ended());
     }
     void TearDown() override {
         if (!dialog.Destroyed())
             dialog.Command(2);  // Esc: the teardown frees the device
-        InstallSoundSystem(nullptr);
-        PlayerState = {};
+        SoundSystemTest::TearDown();
     }
 
     // Makes a file of `data` the current reader, as a load would; returns its path.
@@ -42,8 +58,6 @@ class SoundFixture : public ::testing::Test {
     // 8-bit mono at 8000 samples per second: one byte a sample, 8 bytes a millisecond.
     void LoadBytes(uint32_t count) { Load(BuildPcmWave(1, 8000, 8, PatternBytes(count))); }
 
-    FakeDialog dialog;
-    FakeSoundSystem sound{[this] { return dialog.Now(); }};
     TempDir dir;
 };
 
