@@ -1,5 +1,6 @@
 #include "wave/wave_file_reader.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -106,6 +107,13 @@ int32_t ReadWaveHeader(RiffFile* file, RiffChunk* riff, WaveFormatPtr* format) {
     if (file->Descend(riff, nullptr, 0) != 0 || riff->ckid != FOURCC_RIFF_ID ||
         riff->fccType != FOURCC_WAVE) {
         return E_FAIL;
+    }
+    // Writers that stream to a pipe cannot know the length and declare 0xFFFFFFFF; the
+    // searches bound themselves by offset plus size, which must not wrap at 32 bits (mmio's
+    // does). Such a chunk reaches to the last offset a 32-bit size can name.
+    const uint32_t room = UINT32_MAX - riff->dwDataOffset;
+    if (riff->cksize > room) {
+        riff->cksize = room;
     }
     RiffChunk fmt{};
     fmt.ckid = FOURCC_FMT;

@@ -220,6 +220,38 @@ TEST_P(WaveLayoutTest, FindsFmtAndData) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WaveLayoutTest, ::testing::ValuesIn(LayoutCases()), CaseName());
 
+// A writer streaming to a pipe declares the RIFF size 0xFFFFFFFF; sizes from the one that
+// just reaches offset 2^32 up must open as well as an exact one, on every RIFF layer.
+TEST_F(WaveReaderTest, RiffSizeReachingPast32BitOffsetsOpens) {
+    const Bytes data = PatternBytes(777, 3);
+    const std::vector<TestChunk> chunks = {
+        {"LIST", PatternBytes(5)}, {"fmt ", FormatBody(1, 2, 44100, 16)}, {"data", data}};
+    for (uint32_t riffSize : {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF7u, 0x80000000u}) {
+        SCOPED_TRACE(riffSize);
+        WaveFileReader reader;
+        ASSERT_EQ(S_OK, reader.Open(Write(BuildRiff(chunks, "RIFF", "WAVE", riffSize)).c_str()));
+        EXPECT_EQ(44100u, reader.GetFormat()->nSamplesPerSec);
+        EXPECT_EQ(data, ReadRest(&reader));
+        EXPECT_EQ(S_OK, reader.Reset());
+        EXPECT_EQ(data.size(), reader.GetDataRemaining());
+    }
+}
+
+// With the data size unknown too, the file opens with the declared count, which no read
+// can deliver.
+TEST_F(WaveReaderTest, StreamedDataSizeOpensButCannotBeRead) {
+    const Bytes file =
+        BuildRiff({{"fmt ", FormatBody(1, 1, 8000, 8)}, {"data", {1, 2}, 0xFFFFFFFFu}}, "RIFF",
+                  "WAVE", 0xFFFFFFFFu);
+    WaveFileReader reader;
+    ASSERT_EQ(S_OK, reader.Open(Write(file).c_str()));
+    EXPECT_EQ(0xFFFFFFFFu, reader.GetDataRemaining());
+    Bytes out(16);
+    uint32_t actual = 7;
+    EXPECT_EQ(E_FAIL, reader.Read(16, out.data(), &actual));
+    EXPECT_EQ(0u, actual);
+}
+
 // --- Refused files ---------------------------------------------------------------------
 
 struct RefusedCase {
