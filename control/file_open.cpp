@@ -65,7 +65,12 @@ void OpenSoundFile(Dialog& dialog) {
     dialog.EnableItem(IDC_PLAY, false);
     dialog.EnableItem(IDC_STOP, false);
     SetStatusText(dialog, "Loading file...");
+    // A dialog that fails may have written into the buffer (the size it needed, when the
+    // path was too long); the next one must still start from the path chosen last.
+    char previous[PATH_CHARS];
+    std::memcpy(previous, chosenPath, PATH_CHARS);
     if (!dialog.ChooseOpenFile(request)) {
+        std::memcpy(chosenPath, previous, PATH_CHARS);
         SetStatusText(dialog, "Load aborted.");
         return;
     }

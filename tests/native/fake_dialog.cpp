@@ -335,9 +335,16 @@ bool FakeDialog::ChooseOpenFile(const OpenFileRequest& request) {
         answer.whileOpen();
     if (answer.kind != OpenFileAnswer::Choose)
         return false;
-    // A path that does not fit the program's buffer makes the dialog fail.
-    if (answer.path.size() + 1 > request.maxFile)
+    // A path that does not fit the program's buffer makes the dialog fail, and, as
+    // FNERR_BUFFERTOOSMALL has it, the buffer's first two bytes get the size it needed.
+    if (answer.path.size() + 1 > request.maxFile) {
+        const auto needed = static_cast<uint16_t>(answer.path.size() + 1);
+        if (request.maxFile >= 2) {
+            request.file[0] = static_cast<char>(needed & 0xFF);
+            request.file[1] = static_cast<char>(needed >> 8);
+        }
         return false;
+    }
     std::memcpy(request.file, answer.path.c_str(), answer.path.size() + 1);
     return true;
 }
