@@ -76,6 +76,11 @@ int32_t CreateBufferFromWave(Dialog& dialog, uint32_t creationFlags) {
     result = SoundOutput.buffer->Lock(0, delivered, &region, &regionBytes);
     if (result < 0)
         return result;
+    // A layer that hands out less than it was asked for gets nothing written past it.
+    if (region == nullptr || regionBytes < delivered) {
+        SoundOutput.buffer->Unlock(region, regionBytes);
+        return E_FAIL;
+    }
     std::memcpy(region, data.get(), delivered);
     SoundOutput.buffer->Unlock(region, delivered);
     data.reset();

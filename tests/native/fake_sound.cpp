@@ -129,8 +129,8 @@ int32_t FakeSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** region,
     if (uint64_t{offset} + bytes > data_.size() || locked_)
         return kInvalidParam;
     locked_ = true;
-    *region = data_.data() + offset;
-    *regionBytes = bytes;
+    *regionBytes = bytes < system_.lockLimit_ ? bytes : system_.lockLimit_;
+    *region = *regionBytes == 0 ? nullptr : data_.data() + offset;
     return S_OK;
 }
 

@@ -114,6 +114,9 @@ class FakeSoundSystem final : public SoundSystem {
     void LoseNewBuffers(int restoresBeforeBack) { newBuffersLost_ = restoresBeforeBack; }
     // The largest buffer the device accepts.
     void LimitBufferBytes(uint32_t bytes) { maxBufferBytes_ = bytes; }
+    // A faulty layer: Lock succeeds but hands out at most `bytes` bytes (a null region
+    // for 0).
+    void ShortenLocks(uint32_t bytes) { lockLimit_ = bytes; }
 
     std::vector<std::string>& Log() { return log_; }
     int ComDepth() const { return comDepth_; }
@@ -142,6 +145,7 @@ class FakeSoundSystem final : public SoundSystem {
     int liveBuffers_ = 0;
     int buffersMade_ = 0;
     uint32_t maxBufferBytes_ = 0xFFFFFFFFu;
+    uint32_t lockLimit_ = 0xFFFFFFFFu;
     uint64_t sleptMs_ = 0;
     int newBuffersLost_ = -1;
     FakeSoundBuffer* lastBuffer_ = nullptr;

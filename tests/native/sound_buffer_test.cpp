@@ -99,6 +99,18 @@ TEST_F(SoundBufferTest, WithoutAReaderOrDeviceStartIsARefusedCreation) {
     EXPECT_EQ(dialog.Control(IDC_STATUS).text, "Couldn't create sound buffer.");
 }
 
+TEST_F(SoundBufferTest, ALockedRegionTooSmallOrMissingIsARefusedCreation) {
+    LoadBytes(4000);
+    for (uint32_t handedOut : {3999u, 0u}) {
+        sound.ShortenLocks(handedOut);
+        EXPECT_EQ(StartPlayback(dialog, 0, 0), 1);
+        EXPECT_EQ(dialog.Control(IDC_STATUS).text, "Couldn't create sound buffer.");
+        ASSERT_NE(sound.LastBuffer(), nullptr);
+        EXPECT_EQ(sound.LastBuffer()->Data(), std::vector<uint8_t>(4000, 0));
+        EXPECT_FALSE(sound.LastBuffer()->Playing());
+    }
+}
+
 TEST_F(SoundBufferTest, AFailingPlayIsFatal) {
     LoadBytes(4000);
     sound.Fail("Play", static_cast<int32_t>(0x8878000Au));
