@@ -1,6 +1,6 @@
 #include "app/about_dialog.h"
 
-INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) noexcept {
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(window, 2);
         return TRUE;

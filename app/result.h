@@ -1,16 +1,22 @@
 // Result codes in the platform's style: 32-bit signed, 0 success, negative failure.
-// The Windows headers define the same names with the same values; adapter files include
-// <windows.h> before any of ours, so these are only defined where that header is absent.
+//
+// <winerror.h> defines the same names with the same values, as HRESULT (long) macros.
+// Here they are int32_t on every target and in every file: the definitions below replace
+// the platform's whenever this header is included, and adapters reach the Windows headers
+// only through app/win32_headers.h, which includes this header after them. So the part
+// below the include guard runs on every inclusion.
 #ifndef VELMORIN_APP_RESULT_H
 #define VELMORIN_APP_RESULT_H
 
 #include <cstdint>
 
-#ifndef S_OK
+#endif
+
+#undef S_OK
+#undef S_FALSE
+#undef E_FAIL
+#undef E_OUTOFMEMORY
 #define S_OK (static_cast<int32_t>(0))
 #define S_FALSE (static_cast<int32_t>(1))
 #define E_FAIL (static_cast<int32_t>(0x80004005u))
 #define E_OUTOFMEMORY (static_cast<int32_t>(0x8007000Eu))
-#endif
-
-#endif

@@ -127,7 +127,8 @@ uint32_t Win32Dialog::QueryWindowsDirectory(char* buffer, uint32_t size) {
     return GetWindowsDirectoryA(buffer, size);
 }
 
-INT_PTR CALLBACK Win32MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK Win32MainDialogProc(HWND window, UINT message, WPARAM wParam,
+                                     LPARAM lParam) noexcept {
     Win32Dialog dialog(window);
     return MainDialogProc(dialog, message, wParam, lParam);
 }

@@ -2,7 +2,7 @@
 #ifndef VELMORIN_APP_WIN32_DIALOG_H
 #define VELMORIN_APP_WIN32_DIALOG_H
 
-#include <windows.h>
+#include "app/win32_headers.h"
 
 #include "app/dialog.h"
 
@@ -45,7 +45,9 @@ class Win32Dialog final : public Dialog {
 };
 
 // The dialog procedure given to the dialog manager: hands every message to
-// MainDialogProc with a Win32Dialog for the window.
-INT_PTR CALLBACK Win32MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// MainDialogProc with a Win32Dialog for the window. No C++ exception leaves it: it would
+// unwind through the dialog manager.
+INT_PTR CALLBACK Win32MainDialogProc(HWND window, UINT message, WPARAM wParam,
+                                     LPARAM lParam) noexcept;
 
 #endif

@@ -1,5 +1,4 @@
-#include <windows.h>
-#include <commctrl.h>
+#include "app/win32_headers.h"
 
 #include "app/win32_dialog.h"
 #include "sound/dsound_layer.h"

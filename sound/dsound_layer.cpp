@@ -1,11 +1,9 @@
-#include <windows.h>
-#include <mmreg.h>
-#include <objbase.h>
-#include <dsound.h>
+#include "app/win32_headers.h"
 
 #include "sound/dsound_layer.h"
 
 #include <cstddef>
+#include <new>
 
 #include "sound/com_owner.h"
 #include "wave/wave_file_reader.h"
@@ -117,11 +115,12 @@ class DirectSoundDeviceAdapter final : public SoundDevice {
         ComOwner<IDirectSoundBuffer> created;
         const HRESULT result = device_->CreateSoundBuffer(&desc, created.Out(), nullptr);
         buffer->reset();
-        if (SUCCEEDED(result) && created.Get() != nullptr) {
-            *buffer = std::make_unique<DirectSoundBufferAdapter>(std::move(created),
-                                                                 description.bufferBytes);
+        if (FAILED(result) || created.Get() == nullptr) {
+            return result;
         }
-        return result;
+        buffer->reset(new (std::nothrow)
+                          DirectSoundBufferAdapter(std::move(created), description.bufferBytes));
+        return *buffer ? result : E_OUTOFMEMORY;
     }
 
   private:
@@ -142,10 +141,11 @@ int32_t DirectSoundSystem::CreateDevice(std::unique_ptr<SoundDevice>* device) {
     ComOwner<IDirectSound> created;
     const HRESULT result = DirectSoundCreate(nullptr, created.Out(), nullptr);
     device->reset();
-    if (SUCCEEDED(result) && created.Get() != nullptr) {
-        *device = std::make_unique<DirectSoundDeviceAdapter>(std::move(created));
+    if (FAILED(result) || created.Get() == nullptr) {
+        return result;
     }
-    return result;
+    device->reset(new (std::nothrow) DirectSoundDeviceAdapter(std::move(created)));
+    return *device ? result : E_OUTOFMEMORY;
 }
 
 void DirectSoundSystem::Sleep(uint32_t milliseconds) {

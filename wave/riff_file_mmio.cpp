@@ -1,6 +1,5 @@
 // The RIFF layer over the Windows multimedia file I/O functions.
-#include <windows.h>
-#include <mmsystem.h>
+#include "app/win32_headers.h"
 
 #include <cstring>
 #include <new>

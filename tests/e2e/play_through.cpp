@@ -4,7 +4,7 @@
 //   play_through <file.wav> <frequency thumb> <pan thumb> <volume thumb>
 //
 // Exit status 0 when the sound played to its end, else 1.
-#include <windows.h>
+#include "app/win32_headers.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The DirectSound layer against Wine's real DirectSound (ALSA output captured to a file).
-#include <windows.h>
+#include "app/win32_headers.h"
 
 #include <gtest/gtest.h>
 

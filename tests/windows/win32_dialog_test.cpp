@@ -1,7 +1,6 @@
 // The Win32 dialog adapter against the real dialog manager: the effects the handlers
 // rely on, and the native fake models, hold on the platform.
-#include <windows.h>
-#include <commctrl.h>
+#include "app/win32_headers.h"
 
 #include <gtest/gtest.h>
 
