@@ -231,6 +231,26 @@ TEST_F(CycleTest, SkipHotKeysMoveTheCursorButAPausedResumeIgnoresThem) {
     EXPECT_EQ(sound.LastBuffer()->Cursor(), 19000u);
 }
 
+// Each field is tested on its own: an id that two of them hold runs both actions.
+TEST_F(CycleTest, AnIdHeldByTwoHotKeysRunsBothActions) {
+    OpenFile(400000);
+    dialog.Command(IDC_PLAY);
+    dialog.AdvanceMs(5000);  // 40000
+    PlayerState.hotkeyForward = PlayerState.hotkeyPause;
+    HotKey(PlayerState.hotkeyPause);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(PlayerState.resumePosition, 40000);
+    EXPECT_EQ(sound.LastBuffer()->Cursor(), 55000u);
+    HotKey(PlayerState.hotkeyPause);  // resumes 6000 back, then skips on
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(sound.LastBuffer()->Cursor(), 40000u - 6000u + 15000u);
+
+    PlayerState.hotkeyForward = PlayerState.hotkeyBack;
+    HotKey(PlayerState.hotkeyBack);  // forward, then back
+    EXPECT_EQ(sound.LastBuffer()->Cursor(), 49000u);
+    EXPECT_EQ(PlayerState.paused, 0);
+}
+
 TEST_F(CycleTest, HotKeysBeforeTheFirstPlayDoNothing) {
     OpenFile(400000);
     sound.Log().clear();

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "res/resource.h"
 #include "app/display.h"
@@ -95,6 +97,31 @@ TEST_F(FileOpenTest, AGoodFileLoadsIntoTheStoppedLayout) {
     EXPECT_EQ(dialog.OpenFileDialogs()[1].initialFile, path);
 }
 
+// The title is cleared before the file is opened, and a good load then sets the layout,
+// the title, the status and the sliders, in that order.
+TEST_F(FileOpenTest, AGoodLoadUpdatesTheWindowInOrder) {
+    const std::string path = dir.Write("order.wav", BuildPcmWave(1, 11025, 8, PatternBytes(99)));
+    dialog.Log().clear();
+    Choose(path);
+    const std::vector<std::string>& log = dialog.Log();
+    auto at = [&](const std::string& line) {
+        const auto found = std::find(log.begin(), log.end(), line);
+        EXPECT_NE(found, log.end()) << line;
+        return found - log.begin();
+    };
+    const auto asked = at("ChooseOpenFile C:\\windows\\My Documents");
+    const auto cleared = at("SetTitle Velmorin - No file loaded.");
+    const auto focus = at("SetFocus 1000");
+    const auto titled = at("SetTitle Velmorin - [" + path + "]");
+    const auto loaded = at("SetItemText 1016 File loaded.");
+    const auto rate = at("PostTrackbar 1003 SetPos 11025");
+    EXPECT_LT(asked, cleared);
+    EXPECT_LT(cleared, focus);
+    EXPECT_LT(focus, titled);
+    EXPECT_LT(titled, loaded);
+    EXPECT_LT(loaded, rate);
+}
+
 TEST_F(FileOpenTest, ABadFileKeepsItsReaderAndStillMovesTheStartDirectory) {
     const std::string good = dir.Write("good.wav", BuildPcmWave(1, 8000, 8, PatternBytes(800)));
     Choose(good);
@@ -117,10 +144,48 @@ TEST_F(FileOpenTest, ABadFileKeepsItsReaderAndStillMovesTheStartDirectory) {
     EXPECT_STREQ(lastDirectory, "Z:");
 }
 
-TEST_F(FileOpenTest, APathTooLongForTheBufferIsAnAbortedLoad) {
-    Choose("C:\\" + std::string(300, 'x') + ".wav");
+TEST_F(FileOpenTest, APathTooLongForTheBufferIsAnAbortedLoadThatKeepsTheLastPath) {
+    Choose("C:\\" + std::string(300, 'x') + ".wav");  // before any file was chosen
     EXPECT_EQ(Status(), "Load aborted.");
     EXPECT_STREQ(chosenPath, "");
+
+    const std::string good = dir.Write("good.wav", BuildPcmWave(1, 8000, 8, PatternBytes(80)));
+    Choose(good);
+    const std::string directory = lastDirectory;
+    Choose("C:\\" + std::string(300, 'y') + ".wav");
+    EXPECT_EQ(Status(), "Load aborted.");
+    EXPECT_STREQ(lastDirectory, directory.c_str());
+    Cancel();
+    ASSERT_EQ(dialog.OpenFileDialogs().size(), 4u);
+    EXPECT_EQ(dialog.OpenFileDialogs()[3].initialFile, good);
+    EXPECT_EQ(dialog.OpenFileDialogs()[3].initialDir, directory);
+}
+
+// "My Documents" and its NUL take 13 of the 260 characters, and one more for the backslash
+// unless the Windows directory ends with one.
+TEST_F(FileOpenTest, MyDocumentsIsComposedExactlyWhileItFits) {
+    struct Case {
+        size_t length;
+        bool slash;
+        bool fits;
+    };
+    for (const Case& c : {Case{246, false, true}, Case{247, false, false}, Case{247, true, true},
+                          Case{248, true, false}}) {
+        lastDirectory[0] = '\0';
+        std::string windows = "C:\\" + std::string(c.length - 3, 'w');
+        if (c.slash)
+            windows.back() = '\\';
+        dialog.SetWindowsDirectory(windows);
+        Cancel();
+        const std::string& start = dialog.OpenFileDialogs().back().initialDir;
+        SCOPED_TRACE(c.length);
+        if (c.fits) {
+            EXPECT_EQ(start.size(), 259u);
+            EXPECT_EQ(start, windows + (c.slash ? "" : "\\") + "My Documents");
+        } else {
+            EXPECT_EQ(start, "");
+        }
+    }
 }
 
 TEST_F(FileOpenTest, RatesOutsideTheSliderPutTheThumbAtTheNearerEnd) {

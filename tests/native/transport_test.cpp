@@ -215,6 +215,23 @@ TEST_F(TransportTest, NoDataLengthNoProgress) {
     EXPECT_EQ(dialog.Control(IDC_POSITION).pos, 0);
 }
 
+// cursor x 100 passes 2^32 from 42949673 on; the percentage must not wrap there, nor for
+// data lengths near 2^32.
+TEST_F(TransportTest, ProgressIsExactWhereTheProductPasses32Bits) {
+    OpenFile(48000000);
+    dialog.Command(IDC_PLAY);
+    Buffer().SetCurrentPosition(47000000);
+    dialog.AdvanceMs(10);
+    EXPECT_EQ(dialog.Control(IDC_POSITION).pos, 97);  // 4.7e9 / 4.8e7
+    PlayerState.dataLength = 0xFFFFFFFFu;
+    dialog.AdvanceMs(10);
+    EXPECT_EQ(dialog.Control(IDC_POSITION).pos, 1);  // 4.7e9 / (2^32 - 1)
+    // One byte short of the cursor at the next tick (80 bytes on): 99.99 %, shown as 99.
+    PlayerState.dataLength = Buffer().Cursor() + 81u;
+    dialog.AdvanceMs(10);
+    EXPECT_EQ(dialog.Control(IDC_POSITION).pos, 99);
+}
+
 TEST_F(TransportTest, PlayArmsTheAutomaticPauseFromThePauseDurationWithoutKillingFirst) {
     OpenFile(80000);
     dialog.ClickCheckBox(IDC_AUTOPAUSE);
