@@ -5,7 +5,7 @@ velmorin_packages=(
     g++-mingw-w64-x86-64-posix
     wine wine64 fonts-wine
     xvfb xdotool x11-utils x11-apps imagemagick
-    pulseaudio pulseaudio-utils sox python3
+    pulseaudio pulseaudio-utils sox ffmpeg python3
 )
 
 velmorin_install_deps() {

@@ -66,7 +66,7 @@ gtest_tally windows $? "$log"
 
 log=$VELMORIN_BUILD/e2e.log
 timeout 900 bash "$repo/tests/e2e/run.sh" >"$log" 2>&1
-grep -E '^FAIL|^RETRY|expected' "$log"
+grep -E '^FAIL|expected|waited for|not within' "$log"
 e2e_ok=$(sed -nE 's/^e2e: ([0-9]+) passed, ([0-9]+) failed$/\1/p' "$log")
 e2e_bad=$(sed -nE 's/^e2e: ([0-9]+) passed, ([0-9]+) failed$/\2/p' "$log")
 [ -z "$e2e_bad" ] && { tail -20 "$log"; e2e_ok=0; e2e_bad=1; }

@@ -22,8 +22,12 @@ e2e_check() {  # name, then a command that succeeds when the check holds
     fi
 }
 
-e2e_inspect() {  # title prefix -> the inspector's lines on stdout
-    timeout 20 wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null | tr -d '\r'
+e2e_inspect() {  # title prefix -> the inspector's lines on stdout; fails without a window
+    local out status
+    out=$(timeout 20 wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null)
+    status=$?
+    [ -n "$out" ] && printf '%s\n' "$out" | tr -d '\r'
+    return $status
 }
 
 e2e_wait_window() {  # title prefix [seconds]: waits until a visible window has that title
@@ -75,9 +79,22 @@ e2e_dump_of() {  # title prefix: sets e2e_dump once the window lists all its con
     return 1
 }
 
+# Processes a scenario started in the background; run.sh ends whatever is left of them
+# after each scenario file, by process id.
+e2e_own_pids=()
+
 e2e_start_app() {  # [home folder]: see velmorin_prepare_sound
     (cd "$E2E_OUT" && HOME=${1:-$HOME} exec wine "$E2E_WIN/velmorin.exe") >/dev/null 2>&1 &
     e2e_app_pid=$!
+    e2e_own_pids+=("$e2e_app_pid")
+}
+
+e2e_end_own() {  # ends the processes this shell started that still run
+    local pid
+    for pid in "${e2e_own_pids[@]}"; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    e2e_own_pids=()
 }
 
 e2e_wait_exit() {  # [seconds]: sets e2e_status to the exit status, or "running"
@@ -130,14 +147,43 @@ e2e_menu_open() {  # succeeds while a menu of velmorin.exe is up (an unnamed X w
     return 1
 }
 
+e2e_inside() {  # value low high
+    [ -n "$1" ] && [ "$1" -ge "$2" ] 2>/dev/null && [ "$1" -le "$3" ] ||
+        { echo "  [$1] not within $2..$3" >&2; return 1; }
+}
+
 e2e_near() {  # value expected tolerance
     awk -v v="$1" -v e="$2" -v t="$3" 'BEGIN { if (v == "" || v < e - t || v > e + t) { print "  " v " not within " t " of " e >"/dev/stderr"; exit 1 } }'
 }
 
-e2e_open_file_dialog() {  # File > Open... with the keyboard; waits for the dialog
+# Waiting for the program: each helper polls until its condition holds or its deadline
+# (in seconds) passes, so that a slow machine takes longer instead of failing.
+e2e_until() {  # seconds command...: succeeds once the command does
+    local end=$(($(date +%s%N) / 1000000 + $1 * 1000))
+    shift
+    until "$@"; do
+        [ $(($(date +%s%N) / 1000000)) -gt "$end" ] && return 1
+        sleep 0.05
+    done
+}
+
+_e2e_status_is() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1016)" = "$1" ]; }
+_e2e_status_not() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1016)" != "$1" ]; }
+e2e_status_becomes() {  # text [seconds]: waits for the status line; leaves e2e_dump
+    e2e_until "${2:-10}" _e2e_status_is "$1" ||
+        { echo "  status [$(e2e_text 1016)], waited for [$1]" >&2; return 1; }
+}
+e2e_status_leaves() { e2e_until "${2:-10}" _e2e_status_not "$1"; }  # text [seconds]
+e2e_window_gone() { e2e_until "${2:-10}" e2e_fails e2e_inspect "$1"; }  # title [seconds]
+
+e2e_open_menu() {  # key: opens a menu of the main dialog with Alt+key and waits for it
     e2e_focus '^Velmorin - '
-    xdotool key alt+f
-    sleep 0.3
+    xdotool key "alt+$1"
+    e2e_until 5 e2e_menu_open
+}
+
+e2e_open_file_dialog() {  # File > Open... with the keyboard; waits for the dialog
+    e2e_open_menu f || return 1
     xdotool key o
     e2e_wait_window "Open Sound File" 10
 }
@@ -146,8 +192,8 @@ e2e_type_path() {  # types a path into the open-file dialog, confirms it, reads 
     sleep 0.5
     xdotool type --delay 5 "$1"
     xdotool key Return
-    sleep 0.5
-    e2e_dump_of "Velmorin - " 50
+    e2e_window_gone "Open Sound File" 10
+    e2e_status_leaves "Loading file..." 10
 }
 
 e2e_load() {  # Windows path: File > Open... it; succeeds when "File loaded." shows

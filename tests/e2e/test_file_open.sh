@@ -20,9 +20,7 @@ e2e_scenario_file_open() {
     e2e_check "the first filter, Wave Files, is selected" grep -q "^control id=1136 class=ComboBox .* text=Wave Files$" <<<"$e2e_dump"
     e2e_check "the read-only box is hidden" grep -q "^control id=1040 class=Button .* visible=0 .*read-only" <<<"$e2e_dump"
     xdotool key Escape
-    sleep 0.5
-    e2e_dump_of "Velmorin - " 50
-    e2e_check "cancel says Load aborted." e2e_equals "$(e2e_text 1016)" "Load aborted."
+    e2e_check "cancel says Load aborted." e2e_status_becomes "Load aborted." 10
     e2e_check "cancel leaves Play and Stop disabled" \
         e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)" 00
 
@@ -51,9 +49,7 @@ e2e_scenario_file_open() {
     e2e_dump_of "Velmorin - " 50
     e2e_check "the shipped sample loads" e2e_equals "$(e2e_text 1016)/$(e2e_field 1003 pos)" "File loaded./8000"
 
-    e2e_focus '^Velmorin - '
-    xdotool key alt+f
-    sleep 0.3
+    e2e_open_menu f
     xdotool key x
     e2e_check "File > Exit ends the process with status 1" e2e_exits_with 1 10
 }
@@ -82,8 +78,7 @@ e2e_scenario_about() {
         esc) xdotool key Escape ;;
         close) e2e_click_close_box '^About Velmorin$' ;;
         esac
-        sleep 0.5
-        e2e_check "About box closes ($way)" test -z "$(e2e_inspect 'About Velmorin')"
+        e2e_check "About box closes ($way)" e2e_window_gone 'About Velmorin' 10
     done
     e2e_dump_of "Velmorin - " 50
     e2e_check "main dialog unchanged after the About box" e2e_equals "$(e2e_text 1016)" "No file loaded."

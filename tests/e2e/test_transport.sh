@@ -17,24 +17,21 @@ e2e_scenario_transport() {
     xdotool key alt+p
     sleep 1
     xdotool key alt+a
-    e2e_dump_of "Velmorin - " 50
+    e2e_check "the poll says Paused." e2e_status_becomes "Paused." 5
     local paused_at
     paused_at=$(e2e_text 1017)
-    e2e_check "pause shows the cursor" e2e_near "$paused_at" 8000 1600
-    sleep 0.3
-    e2e_dump_of "Velmorin - " 50
-    e2e_check "the poll says Paused." e2e_equals "$(e2e_text 1016)" "Paused."
+    # Where the pause landed depends on how fast the keys arrived; the recording below
+    # checks that it is where the sound stopped.
+    e2e_check "pause shows a cursor inside the data" e2e_inside "$paused_at" 1 47999
     e2e_check "the playing layout stands while paused" \
         e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)" 011
     sleep 0.2
     xdotool key alt+a
-    sleep 0.5
-    e2e_dump_of "Velmorin - " 50
-    e2e_check "the poll says Playing after the resume" e2e_equals "$(e2e_text 1016)" "Playing"
+    e2e_check "the poll says Playing after the resume" e2e_status_becomes "Playing" 5
     e2e_shot transport-playing >/dev/null
-    sleep 5.5
-    e2e_dump_of "Velmorin - " 50
-    e2e_check "the end gives Sound stopped." e2e_equals "$(e2e_text 1016)" "Sound stopped."
+    # The rest of the data lasts (48000 - paused_at + 3000) / 8000 s at most.
+    e2e_check "the end gives Sound stopped." \
+        e2e_status_becomes "Sound stopped." $(((48000 - ${paused_at:-0} + 3000) / 8000 + 5))
     e2e_check "and the stopped layout" \
         e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)" 100
     e2e_focus '^Velmorin - '
