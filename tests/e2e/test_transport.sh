@@ -2,6 +2,7 @@
 # resumed through the dialog, recorded from a PulseAudio null sink, and read back.
 
 . "$E2E_TOOLS/sound_lib.sh"
+. "$E2E_TOOLS/thumbs_lib.sh"
 bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
@@ -31,7 +32,7 @@ e2e_scenario_transport() {
     sleep 0.5
     e2e_dump_of "Velmorin - " 50
     e2e_check "the poll says Playing after the resume" e2e_equals "$(e2e_text 1016)" "Playing"
-    e2e_shot transport-playing >/dev/null
+    e2e_check "thumbs drawn where their positions put them while playing" e2e_thumbs_placed transport-playing
     sleep 5.5
     e2e_dump_of "Velmorin - " 50
     e2e_check "the end gives Sound stopped." e2e_equals "$(e2e_text 1016)" "Sound stopped."
