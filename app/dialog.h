@@ -10,7 +10,8 @@
 // - GetTrackbarPos is a sent TBM_GETPOS: it sees the thumb as it is now.
 // - PostTrackbarMessage is a posted TBM_SETPOS/SETRANGEMIN/SETRANGEMAX with redraw:
 //   it takes effect after the current handler returns, in the order posted, and the
-//   thumb always stays within the range. A redrawn slider sends the dialog WM_NOTIFY.
+//   thumb always stays within the range and is drawn where range and position put it.
+//   A redrawn slider sends the dialog WM_NOTIFY.
 // - SetTimer on an id that runs replaces its interval and starts a new period;
 //   0 ms asks for the shortest interval the platform has. Ticks arrive as WM_TIMER.
 // - RegisterHotKey returns false on failure; a registered hotkey sends WM_HOTKEY with

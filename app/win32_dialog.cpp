@@ -46,7 +46,18 @@ int32_t Win32Dialog::GetTrackbarPos(int id) {
 }
 
 void Win32Dialog::PostTrackbarMessage(int id, TrackbarMessage message, int32_t value) {
-    PostMessageA(GetDlgItem(window_, id), static_cast<UINT>(message), 1, value);
+    HWND slider = GetDlgItem(window_, id);
+    PostMessageA(slider, static_cast<UINT>(message), 1, value);
+    // Wine's trackbar places its thumb anew only when the position changes: a new range
+    // whose position stays (Pan's 0 in -20..20, after 0 in the default 0..100) keeps the
+    // thumb where the old range put it. A slider lays out channel and thumb again on
+    // WM_SIZE, so one with its unchanged size follows each range message; it moves
+    // neither the position nor the range, and its repaint joins the range's own.
+    if (message != TrackbarMessage::SetPos) {
+        RECT client;
+        GetClientRect(slider, &client);
+        PostMessageA(slider, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    }
 }
 
 IconHandle Win32Dialog::LoadMainIcon() {

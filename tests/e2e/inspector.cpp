@@ -6,9 +6,11 @@
 //   window <hwnd-hex> title=<title>
 //   control id=<id> class=<class> enabled=<0|1> visible=<0|1> check=<n> pos=<p> min=<a>
 //           max=<b> icon=<0|1> text=<text>           (one line per child, in z-order)
+//           channel=<l,t,r,b> thumb=<l,t,r,b> origin=<x,y>
 // check is -1 for non-buttons; pos/min/max are 0 for non-trackbars; icon is 1 for a static
-// control that shows an icon. Exit status 2 when
-// no such window exists.
+// control that shows an icon. channel and thumb are a trackbar's TBM_GETCHANNELRECT and
+// TBM_GETTHUMBRECT in its client coordinates (0,0,0,0 for other controls); origin is the
+// control's client origin on the screen. Exit status 2 when no such window exists.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -40,6 +42,27 @@ LRESULT Ask(HWND window, UINT message) {
     DWORD_PTR result = 0;
     SendMessageTimeoutA(window, message, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
     return static_cast<LRESULT>(result);
+}
+
+// A message whose answer is a RECT written through lParam: the pointer must be one of
+// the window's own process, so the RECT is lent from there.
+RECT AskRect(HWND window, UINT message) {
+    RECT rect = {};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
+    if (process == nullptr)
+        return rect;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof rect, MEM_COMMIT, PAGE_READWRITE);
+    if (remote != nullptr) {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(window, message, 0, reinterpret_cast<LPARAM>(remote),
+                                SMTO_ABORTIFHUNG, 2000, &result) != 0)
+            ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return rect;
 }
 
 struct Search {
@@ -82,6 +105,7 @@ int main(int argc, char** argv) {
         long check = -1;
         LRESULT pos = 0, min = 0, max = 0;
         int icon = 0;
+        RECT channel = {}, thumb = {};
         if (_stricmp(cls, "Button") == 0) {
             check = static_cast<long>(Ask(child, BM_GETCHECK));
         } else if (_stricmp(cls, "Static") == 0) {
@@ -90,13 +114,19 @@ int main(int argc, char** argv) {
             pos = Ask(child, TBM_GETPOS);
             min = Ask(child, TBM_GETRANGEMIN);
             max = Ask(child, TBM_GETRANGEMAX);
+            channel = AskRect(child, TBM_GETCHANNELRECT);
+            thumb = AskRect(child, TBM_GETTHUMBRECT);
         }
+        POINT origin = {0, 0};
+        ClientToScreen(child, &origin);
         std::printf(
             "control id=%d class=%s enabled=%d visible=%d check=%ld pos=%ld min=%ld max=%ld "
-            "icon=%d text=%s\n",
+            "icon=%d channel=%ld,%ld,%ld,%ld thumb=%ld,%ld,%ld,%ld origin=%ld,%ld text=%s\n",
             GetDlgCtrlID(child), cls, IsWindowEnabled(child) ? 1 : 0,
             (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, check, static_cast<long>(pos),
-            static_cast<long>(min), static_cast<long>(max), icon, TextOf(child).c_str());
+            static_cast<long>(min), static_cast<long>(max), icon, channel.left, channel.top,
+            channel.right, channel.bottom, thumb.left, thumb.top, thumb.right, thumb.bottom,
+            origin.x, origin.y, TextOf(child).c_str());
     }
     return 0;
 }

@@ -1,5 +1,7 @@
 # File > Open... for real: the open-file dialog, a good file, a cancel, a bad file.
 
+. "$E2E_TOOLS/thumbs_lib.sh"
+
 e2e_scenario_file_open() {
     python3 "$E2E_TOOLS/capture.py" tones "$E2E_OUT/open-me.wav"
     printf 'RIFF\004\000\000\000WAVE' >"$E2E_OUT/broken.wav"
@@ -29,7 +31,7 @@ e2e_scenario_file_open() {
     e2e_open_file_dialog && e2e_type_path "$good"
     sleep 0.5
     e2e_dump_of "Velmorin - [" 50
-    e2e_shot file-loaded >/dev/null
+    e2e_check "thumbs drawn where their positions put them after the load" e2e_until 5 e2e_thumbs_placed file-loaded
     e2e_check "title names the file" grep -qxF "window $(sed -n 's/^window \([^ ]*\).*/\1/p' <<<"$e2e_dump") title=Velmorin - [$good]" <<<"$e2e_dump"
     e2e_check "status says File loaded." e2e_equals "$(e2e_text 1016)" "File loaded."
     e2e_check "Play enabled, Stop disabled" \

@@ -1,5 +1,7 @@
 # The main dialog as a user first sees it, and the ways it ends.
 
+. "$E2E_TOOLS/thumbs_lib.sh"
+
 e2e_first_state() {
     e2e_check "dialog appears" e2e_wait_window "Velmorin - " 15 || return
     e2e_dump_of "Velmorin - " 50
@@ -35,7 +37,7 @@ e2e_first_state() {
 e2e_scenario_esc() {
     e2e_start_app
     e2e_first_state
-    e2e_shot first-state >/dev/null
+    e2e_check "thumbs drawn where their positions put them" e2e_until 5 e2e_thumbs_placed first-state
     e2e_focus '^Velmorin - '
     xdotool key Escape
     e2e_check "Esc ends the process with status 1" e2e_exits_with 1 10

@@ -2,6 +2,7 @@
 # resumed through the dialog, recorded from a PulseAudio null sink, and read back.
 
 . "$E2E_TOOLS/sound_lib.sh"
+. "$E2E_TOOLS/thumbs_lib.sh"
 bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
@@ -28,7 +29,7 @@ e2e_scenario_transport() {
     sleep 0.2
     xdotool key alt+a
     e2e_check "the poll says Playing after the resume" e2e_status_becomes "Playing" 5
-    e2e_shot transport-playing >/dev/null
+    e2e_check "thumbs drawn where their positions put them while playing" e2e_until 5 e2e_thumbs_placed transport-playing
     # The rest of the data lasts (48000 - paused_at + 3000) / 8000 s at most.
     e2e_check "the end gives Sound stopped." \
         e2e_status_becomes "Sound stopped." $(((48000 - ${paused_at:-0} + 3000) / 8000 + 5))

@@ -37,6 +37,23 @@ void Pump(DWORD milliseconds) {
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
+// The thumb rectangle a slider reports now, and the one it reports once its thumb has
+// really moved away and back: they differ when the thumb is drawn off its position.
+::testing::AssertionResult ThumbWhereItsPositionPutsIt(HWND slider) {
+    RECT shown, moved;
+    SendMessageA(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&shown));
+    const LRESULT pos = SendMessageA(slider, TBM_GETPOS, 0, 0);
+    const LRESULT other = pos == SendMessageA(slider, TBM_GETRANGEMAX, 0, 0) ? pos - 1 : pos + 1;
+    SendMessageA(slider, TBM_SETPOS, FALSE, other);
+    SendMessageA(slider, TBM_SETPOS, TRUE, pos);
+    SendMessageA(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&moved));
+    if (EqualRect(&shown, &moved))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "thumb at x " << shown.left << ".." << shown.right << ", its position puts it at "
+           << moved.left << ".." << moved.right;
+}
+
 std::string Text(HWND window) {
     char text[512];
     GetWindowTextA(window, text, sizeof text);
@@ -154,6 +171,7 @@ TEST(MainDialogOnWindows, StartsInItsFirstStateAndReleasesItsHotKeysWhenDestroye
         EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMIN, 0, 0), s.min) << s.id;
         EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), s.max) << s.id;
         EXPECT_EQ(SendMessageA(slider, TBM_GETPOS, 0, 0), s.pos) << s.id;
+        EXPECT_TRUE(ThumbWhereItsPositionPutsIt(slider)) << s.id;
     }
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_FOCUS_GLOBAL), 1u);
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_MEM_DEFAULT), 1u);
