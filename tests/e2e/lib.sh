@@ -169,9 +169,13 @@ e2e_until() {  # seconds command...: succeeds once the command does
 
 _e2e_status_is() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1016)" = "$1" ]; }
 _e2e_status_not() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1016)" != "$1" ]; }
+# The inspector reads one control after another while the program runs on, so the dump
+# that first shows a new status may hold other controls from before the handler that set
+# it; the dump left in e2e_dump is taken after that one.
 e2e_status_becomes() {  # text [seconds]: waits for the status line; leaves e2e_dump
     e2e_until "${2:-10}" _e2e_status_is "$1" ||
         { echo "  status [$(e2e_text 1016)], waited for [$1]" >&2; return 1; }
+    e2e_dump_of "Velmorin - " 50
 }
 e2e_status_leaves() { e2e_until "${2:-10}" _e2e_status_not "$1"; }  # text [seconds]
 e2e_window_gone() { e2e_until "${2:-10}" e2e_fails e2e_inspect "$1"; }  # title [seconds]
