@@ -16,8 +16,6 @@ e2e_wait_status() {  # text seconds: polls the status line; prints the seconds i
     awk -v s="$start" -v n="$now" 'BEGIN { printf "%.2f\n", n - s }'
 }
 
-e2e_reaches_status() { e2e_wait_status "$@" >/dev/null; }
-
 e2e_scenario_big_files() {
     python3 "$E2E_TOOLS/make_sparse_wave.py" "$E2E_OUT/too-big.wav" 268435456
     python3 "$E2E_TOOLS/make_sparse_wave.py" "$E2E_OUT/big.wav" 200000000
@@ -28,7 +26,7 @@ e2e_scenario_big_files() {
     e2e_focus '^Velmorin - '
     xdotool key alt+p
     e2e_check "above the device's limit: Couldn't create sound buffer." \
-        e2e_reaches_status "Couldn't create sound buffer." 30
+        e2e_status_becomes "Couldn't create sound buffer." 30
     e2e_shot too-big >/dev/null
     e2e_check "Play stays available" e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)" 10
 
@@ -46,7 +44,7 @@ e2e_scenario_big_files() {
     e2e_check "a small file loads afterwards" e2e_load "$(e2e_winpath "$E2E_OUT/small.wav")"
     e2e_focus '^Velmorin - '
     xdotool key alt+p
-    e2e_check "and plays" e2e_reaches_status "Playing" 10
+    e2e_check "and plays" e2e_status_becomes "Playing" 10
     e2e_focus '^Velmorin - '
     xdotool key Escape
     e2e_check "and the program ends normally" e2e_exits_with 1 10
