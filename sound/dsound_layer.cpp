@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <new>
 
+#include "sound/buffer_position.h"
 #include "sound/com_owner.h"
+#include "sound/streaming_buffer.h"
 #include "wave/wave_file_reader.h"
 
 static_assert(sizeof(WAVEFORMATEX) == sizeof(WaveFormat), "WaveFormat must be WAVEFORMATEX");
@@ -15,6 +17,11 @@ static_assert(offsetof(WAVEFORMATEX, cbSize) == offsetof(WaveFormat, cbSize),
               "WaveFormat must be WAVEFORMATEX");
 
 namespace {
+
+// The ring holds about 24 s of 44.1 kHz 16-bit stereo and 2.6 s of 32-bit stereo at
+// 200 kHz, so a feeder thread that wakes every 10 ms has seconds to spare.
+constexpr uint32_t STREAM_RING_BYTES = 4u << 20;
+constexpr uint32_t STREAM_FEED_PERIOD_MS = 10;
 
 const WAVEFORMATEX* AsPlatformFormat(const WaveFormat* format) {
     return reinterpret_cast<const WAVEFORMATEX*>(format);
@@ -65,11 +72,10 @@ class DirectSoundBufferAdapter final : public SoundBuffer {
     // DirectSound refuses positions outside the buffer (Wine wraps them instead); here
     // they land at the nearest end.
     int32_t SetCurrentPosition(uint32_t position) override {
-        if (position >= 0x80000000u)
-            position = 0;
-        if (position < size_) {
+        const Landing landing = LandingOf(position, size_);
+        if (landing != Landing::End) {
             atEnd_ = false;
-            return buffer_->SetCurrentPosition(position);
+            return buffer_->SetCurrentPosition(landing == Landing::Inside ? position : 0);
         }
         DWORD status = 0;
         const HRESULT result = buffer_->GetStatus(&status);
@@ -106,6 +112,13 @@ class DirectSoundDeviceAdapter final : public SoundDevice {
 
     int32_t CreateSoundBuffer(const SoundBufferDescription& description,
                               std::unique_ptr<SoundBuffer>* buffer) override {
+        // DirectSound makes no static buffer above DSBSIZE_MAX; a larger sound streams
+        // through a ring that is a buffer of this device.
+        if ((description.flags & DSBCAPS_PRIMARYBUFFER) == 0 &&
+            description.bufferBytes > DSBSIZE_MAX) {
+            return StreamingSoundBuffer::Create(*this, description, STREAM_RING_BYTES,
+                                                STREAM_FEED_PERIOD_MS, buffer);
+        }
         DSBUFFERDESC desc;
         ZeroMemory(&desc, sizeof desc);
         desc.dwSize = sizeof(DSBUFFERDESC);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/result.h"
+#include "sound/buffer_position.h"
 
 namespace {
 
@@ -185,18 +186,18 @@ int32_t FakeSoundBuffer::SetCurrentPosition(uint32_t position) {
     if (int32_t code = Fails("SetCurrentPosition"))
         return code;
     Update();
-    // Outside the buffer: a wrapped or negative offset means the start, anything else at
-    // or past the size means the end.
-    if (position >= 0x80000000u) {
-        cursor_ = 0;
-    } else if (position >= Size()) {
-        cursor_ = Size();
-        if (playing_ && !looping_)
-            playing_ = false;
-        if (playing_ && looping_)
+    switch (LandingOf(position, Size())) {
+        case Landing::Inside:
+            cursor_ = position;
+            break;
+        case Landing::Start:
             cursor_ = 0;
-    } else {
-        cursor_ = position;
+            break;
+        case Landing::End:
+            cursor_ = playing_ && looping_ ? 0 : Size();
+            if (!looping_)
+                playing_ = false;
+            break;
     }
     pendingNumerator_ = 0;
     return S_OK;
