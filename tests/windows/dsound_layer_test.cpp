@@ -130,6 +130,79 @@ TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
     buffer.Stop();
 }
 
+// Polls every 5 ms until `done` holds; false after 20 s.
+template <typename Done>
+bool WaitFor(Done done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > 20000)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+TEST_F(DirectSoundLayerTest, ABufferAboveTheStaticLimitStreamsWithTheStaticBuffersEffects) {
+    WindowOnly dialog(window_);
+    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
+    const uint32_t bytes = DSBSIZE_MAX + 1 + 4000;
+    ASSERT_EQ(SoundOutput.device->CreateSoundBuffer({0xE2, bytes, &format}, &SoundOutput.buffer),
+              S_OK);
+    SoundBuffer& buffer = *SoundOutput.buffer;
+    void* region = nullptr;
+    uint32_t regionBytes = 0;
+    ASSERT_GE(buffer.Lock(0, bytes, &region, &regionBytes), 0);
+    ASSERT_EQ(regionBytes, bytes);
+    std::memset(region, 0x80, bytes);
+    ASSERT_GE(buffer.Unlock(region, regionBytes), 0);
+
+    auto playing = [&buffer] {
+        uint32_t status = 0;
+        EXPECT_GE(buffer.GetStatus(&status), 0);
+        return (status & SOUND_STATUS_PLAYING) != 0;
+    };
+    auto cursor = [&buffer] {
+        uint32_t at = 0xDEAD;
+        EXPECT_GE(buffer.GetCurrentPosition(&at), 0);
+        return at;
+    };
+    EXPECT_GE(buffer.SetFrequency(16000), 0);
+    EXPECT_GE(buffer.SetPan(-10000), 0);
+    EXPECT_GE(buffer.SetVolume(-2000), 0);
+    ASSERT_GE(buffer.SetCurrentPosition(bytes / 2), 0);
+    ASSERT_GE(buffer.Play(0), 0);
+    EXPECT_TRUE(playing());
+    ASSERT_TRUE(WaitFor([&] { return cursor() > bytes / 2 + 1600; }));
+    ASSERT_GE(buffer.Stop(), 0);
+    const uint32_t stopped = cursor();
+    Sleep(50);
+    EXPECT_EQ(cursor(), stopped);  // a stopped buffer keeps its cursor
+    EXPECT_FALSE(playing());
+
+    // The end of a sound that does not loop: it stops and reads 0.
+    ASSERT_GE(buffer.SetCurrentPosition(bytes - 800), 0);
+    EXPECT_EQ(cursor(), bytes - 800);
+    ASSERT_GE(buffer.Play(0), 0);
+    ASSERT_TRUE(WaitFor([&] { return !playing(); }));
+    EXPECT_EQ(cursor(), 0u);
+
+    // Outside the data: below 0 is the start, past the end is the end.
+    ASSERT_GE(buffer.SetCurrentPosition(0u - 15000), 0);
+    EXPECT_EQ(cursor(), 0u);
+    ASSERT_GE(buffer.SetCurrentPosition(bytes + 15000), 0);
+    EXPECT_EQ(cursor(), bytes);
+    ASSERT_GE(buffer.Play(0), 0);
+    EXPECT_FALSE(playing());
+
+    // Looping plays the end and goes on from 0.
+    ASSERT_GE(buffer.SetCurrentPosition(bytes - 800), 0);
+    ASSERT_GE(buffer.Play(SOUND_PLAY_LOOPING), 0);
+    ASSERT_TRUE(WaitFor([&] { return cursor() < bytes - 800; }));
+    EXPECT_TRUE(playing());
+    buffer.Stop();
+}
+
 TEST_F(DirectSoundLayerTest, RefusesABufferWithoutBytes) {
     WindowOnly dialog(window_);
     ASSERT_EQ(InitSoundDevice(dialog), 0);
