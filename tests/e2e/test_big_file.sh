@@ -1,6 +1,6 @@
-# Large data chunks: DirectSound takes a buffer of at most 0x0FFFFFFF bytes. A file above
-# that is refused with "Couldn't create sound buffer." and the program stays usable; a
-# 200 MB file plays, and the time from Play to the playing layout is printed.
+# Large data chunks on both sides of DirectSound's static buffer limit (0x0FFFFFFF bytes):
+# a 256 MiB chunk, above it, streams; a 200 MB one plays from a static buffer; the time
+# from Play to the playing layout is printed for each, and a small file plays afterwards.
 # The files are sparse: their silence takes no disk space.
 
 e2e_wait_status() {  # text seconds: polls the status line; prints the seconds it took
@@ -24,15 +24,18 @@ e2e_scenario_big_files() {
     e2e_check "dialog appears for big files" e2e_wait_window "Velmorin - " 15 || return
     e2e_check "a 256 MiB data chunk loads" e2e_load "$(e2e_winpath "$E2E_OUT/too-big.wav")"
     e2e_focus '^Velmorin - '
+    local took
     xdotool key alt+p
-    e2e_check "above the device's limit: Couldn't create sound buffer." \
-        e2e_status_becomes "Couldn't create sound buffer." 30
-    e2e_shot too-big >/dev/null
-    e2e_check "Play stays available" e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)" 10
+    took=$(e2e_wait_status "Playing" 60) && echo "  Play to playing for 256 MiB: $took s" >&2
+    e2e_check "above the device's static limit the data chunk plays" test -n "$took"
+    e2e_dump_of "Velmorin - " 50  # read after the handler that set the status
+    e2e_check "with the playing layout" e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)" 01
+    e2e_focus '^Velmorin - '
+    xdotool key alt+s
+    e2e_check "and stops" e2e_status_becomes "Sound stopped." 10
 
     e2e_check "a 200 MB file loads" e2e_load "$(e2e_winpath "$E2E_OUT/big.wav")"
     e2e_focus '^Velmorin - '
-    local took
     xdotool key alt+p
     # The poll replaces "Sound playing." at once; the playing status marks the moment.
     took=$(e2e_wait_status "Playing" 60) && echo "  Play to playing for 200 MB: $took s" >&2
