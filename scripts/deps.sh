@@ -1,6 +1,7 @@
 # Sourced: velmorin_install_deps installs whatever Debian packages are missing.
 velmorin_packages=(
     cmake ninja-build g++ ccache googletest libgtest-dev libbenchmark-dev
+    pkg-config libsamplerate0-dev libpulse-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix
     wine wine64 fonts-wine

@@ -1,7 +1,10 @@
-// The buffer contract on a virtual clock: the fake device, and the streaming buffer over
-// a fake ring of 1000 bytes (125 ms) fed every 10 ms.
+// The buffer contract on a virtual clock: the fake device, the streaming buffer over a
+// fake ring of 1000 bytes (125 ms) fed every 10 ms, and the software mixer pulled by an
+// output that holds 20 ms.
+#include "sound/software_mixer.h"
 #include "sound/streaming_buffer.h"
 #include "tests/common/sound_contract.h"
+#include "tests/native/clock_output.h"
 #include "tests/native/fake_sound.h"
 
 namespace {
@@ -55,11 +58,32 @@ class StreamingSubject final : public FakeSubject, private SoundDevice {
     StreamingSoundBuffer* made_ = nullptr;
 };
 
+class SoftwareSubject final : public SoundContractSubject {
+  public:
+    SoundDevice& Device() override { return device_; }
+    uint32_t BufferBytes() const override { return 8000; }
+    bool Until(const std::function<bool()>& done, uint32_t soundMs) override {
+        for (uint32_t ms = 0; ms <= soundMs + 100; ++ms) {
+            if (done())
+                return true;
+            output_.Run(device_, 1);
+        }
+        return done();
+    }
+    void Pass(uint32_t ms) override { output_.Run(device_, ms); }
+
+  private:
+    ClockOutput output_;
+    SoftwareSoundDevice device_{output_};
+};
+
 INSTANTIATE_TEST_SUITE_P(
     Native, SoundContractTest,
     ::testing::Values(SoundContractParam{"Fake", [] { return std::make_unique<FakeSubject>(); }},
                       SoundContractParam{"StreamingOverFake",
-                                         [] { return std::make_unique<StreamingSubject>(); }}),
+                                         [] { return std::make_unique<StreamingSubject>(); }},
+                      SoundContractParam{"SoftwareMixer",
+                                         [] { return std::make_unique<SoftwareSubject>(); }}),
     SoundContractName);
 
 }  // namespace

@@ -1,0 +1,185 @@
+// The software mixer pulled by an output on a virtual clock that holds 20 ms: what it
+// renders (pitch, level, continuity) and where its cursor stands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/result.h"
+#include "sound/software_mixer.h"
+#include "tests/native/clock_output.h"
+#include "wave/wave_file_reader.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr uint32_t kRate = SoftwareSoundDevice::OUTPUT_RATE;
+
+class SoftwareMixerTest : public ::testing::Test {
+  protected:
+    // A 16-bit mono sine of `hz` at the output rate, `frames` long, at half scale.
+    void Make(uint32_t frames, double hz) {
+        WaveFormat format{1, 1, kRate, 2 * kRate, 2, 16, 0};
+        ASSERT_EQ(device_.CreateSoundBuffer({SOUND_CAPS_STATIC, 2 * frames, &format}, &buffer_),
+                  S_OK);
+        void* region = nullptr;
+        uint32_t bytes = 0;
+        ASSERT_EQ(buffer_->Lock(0, 2 * frames, &region, &bytes), S_OK);
+        auto* samples = static_cast<int16_t*>(region);
+        for (uint32_t i = 0; i < frames; ++i)
+            samples[i] = static_cast<int16_t>(16384 * std::sin(2 * kPi * hz * i / kRate));
+        ASSERT_EQ(buffer_->Unlock(region, bytes), S_OK);
+    }
+    void Run(uint32_t ms) { output_.Run(device_, ms); }
+    uint32_t Cursor() {
+        uint32_t cursor = 0;
+        EXPECT_EQ(buffer_->GetCurrentPosition(&cursor), S_OK);
+        return cursor;
+    }
+    bool Playing() {
+        uint32_t status = 0;
+        EXPECT_EQ(buffer_->GetStatus(&status), S_OK);
+        EXPECT_EQ(status & SOUND_STATUS_BUFFERLOST, 0u);
+        return (status & SOUND_STATUS_PLAYING) != 0;
+    }
+    // One side of the rendered frames [from, to).
+    std::vector<double> Side(size_t from, size_t to, int side) const {
+        std::vector<double> out;
+        for (size_t i = from; i < to && 2 * i + 1 < output_.rendered.size(); ++i)
+            out.push_back(output_.rendered[2 * i + side] / 32768.0);
+        return out;
+    }
+    static double Rms(const std::vector<double>& x) {
+        double sum = 0;
+        for (double v : x)
+            sum += v * v;
+        return x.empty() ? 0 : std::sqrt(sum / static_cast<double>(x.size()));
+    }
+    static double Hz(const std::vector<double>& x) {
+        int rises = 0;
+        for (size_t i = 1; i < x.size(); ++i)
+            rises += x[i - 1] < 0 && x[i] >= 0;
+        return rises * static_cast<double>(kRate) / static_cast<double>(x.size());
+    }
+    // The largest step between neighbouring samples: a gap, a repeat or a click in a sine
+    // of this level and pitch shows as a step far above its natural one.
+    static double LargestStep(const std::vector<double>& x) {
+        double largest = 0;
+        for (size_t i = 1; i < x.size(); ++i)
+            largest = std::max(largest, std::fabs(x[i] - x[i - 1]));
+        return largest;
+    }
+    size_t RenderedFrames() const { return output_.rendered.size() / 2; }
+
+    ClockOutput output_;
+    SoftwareSoundDevice device_{output_};
+    std::unique_ptr<SoundBuffer> buffer_;
+};
+
+TEST_F(SoftwareMixerTest, FrequencyChangesPitchAndSpeedTogetherAndTheCursorCountsFileBytes) {
+    Make(2 * kRate, 1000);
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(500);
+    EXPECT_EQ(Cursor(), kRate / 2 * 2);  // 500 ms of 2-byte frames, exactly what was heard
+    EXPECT_NEAR(Hz(Side(0, RenderedFrames(), 0)), 1000, 10);
+
+    const uint64_t changedAt = device_.RenderedFrames();
+    ASSERT_EQ(buffer_->SetFrequency(2 * kRate), S_OK);
+    Run(400);
+    // Heard frames before the change was rendered went at 1:1, the rest at 2:1.
+    const uint64_t heard = kRate * 900 / 1000;
+    EXPECT_EQ(Cursor(), 2 * (changedAt + 2 * (heard - changedAt)));
+    EXPECT_NEAR(Hz(Side(changedAt + 1000, RenderedFrames(), 0)), 2000, 20);
+    EXPECT_LT(LargestStep(Side(0, RenderedFrames(), 0)), 0.5 * 2 * kPi * 2000 / kRate * 1.2);
+}
+
+TEST_F(SoftwareMixerTest, VolumeAndPanScaleTheSidesFromTheNextFrame) {
+    Make(2 * kRate, 500);
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    const size_t first = RenderedFrames();
+    const double full = Rms(Side(first - 2205, first, 0));
+    EXPECT_NEAR(full, 0.5 / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(Rms(Side(first - 2205, first, 1)), full, 1e-4);  // mono on both sides
+
+    ASSERT_EQ(buffer_->SetVolume(-2000), S_OK);
+    Run(200);
+    const size_t second = RenderedFrames();
+    EXPECT_NEAR(20 * std::log10(Rms(Side(first, second, 0)) / full), -20, 0.2);
+
+    ASSERT_EQ(buffer_->SetVolume(0), S_OK);
+    ASSERT_EQ(buffer_->SetPan(-10000), S_OK);
+    Run(200);
+    const size_t third = RenderedFrames();
+    EXPECT_NEAR(Rms(Side(second, third, 0)), full, 0.01);
+    EXPECT_EQ(Rms(Side(second, third, 1)), 0.0);
+    ASSERT_EQ(buffer_->SetPan(10000), S_OK);
+    Run(200);
+    EXPECT_EQ(Rms(Side(third, RenderedFrames(), 0)), 0.0);
+}
+
+TEST_F(SoftwareMixerTest, ALoopWrapsWithoutAGapAndTheEndStopsWhenItIsHeard) {
+    Make(kRate / 10, 1000);  // 100 whole periods, so the wrap continues the sine
+    ASSERT_EQ(buffer_->Play(SOUND_PLAY_LOOPING), S_OK);
+    Run(450);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(Cursor(), 2 * (kRate * 450 / 1000 % (kRate / 10)));
+    const double naturalStep = 0.5 * 2 * kPi * 1000 / kRate;
+    EXPECT_LT(LargestStep(Side(0, RenderedFrames(), 0)), naturalStep * 1.2);
+    EXPECT_NEAR(Rms(Side(200, RenderedFrames(), 0)), 0.5 / std::sqrt(2.0), 0.01);
+
+    // Without the loop it ends at the end of this round, once that is heard: it goes on
+    // from what was rendered, 20 ms ahead of what is heard.
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    const uint32_t left = kRate / 10 - Cursor() / 2 + 441;  // frames still to hear
+    Run(left * 1000 / kRate - 2);
+    EXPECT_TRUE(Playing());
+    Run(4);
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(Cursor(), 0u);
+    const size_t rendered = RenderedFrames();
+    Run(100);
+    EXPECT_EQ(Rms(Side(rendered, RenderedFrames(), 0)), 0.0);
+}
+
+TEST_F(SoftwareMixerTest, StopLetsTheRenderedSoundPlayOutAndPlayGoesOnWithoutAGapOrARepeat) {
+    Make(kRate, 230);  // 20 ms is no whole number of periods: a repeat would show
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    const uint64_t renderedAtStop = device_.RenderedFrames();
+    ASSERT_EQ(buffer_->Stop(), S_OK);
+    EXPECT_EQ(Cursor(), 2 * renderedAtStop);
+    Run(200);
+    EXPECT_EQ(Cursor(), 2 * renderedAtStop);
+    const uint64_t renderedAtPlay = device_.RenderedFrames();
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    EXPECT_EQ(Cursor(), 2 * (renderedAtStop + kRate * 800 / 1000 - renderedAtPlay));
+
+    // Rendering stopped at the Stop and began again at the Play; with the silence between
+    // taken out, the sound is the sine without a break.
+    EXPECT_EQ(Rms(Side(renderedAtStop, renderedAtPlay, 0)), 0.0);
+    std::vector<double> heard = Side(0, renderedAtStop, 0);
+    const std::vector<double> after = Side(renderedAtPlay, RenderedFrames(), 0);
+    heard.insert(heard.end(), after.begin(), after.end());
+    const double naturalStep = 0.5 * 2 * kPi * 230 / kRate;
+    EXPECT_LT(LargestStep(heard), naturalStep * 1.2);
+    EXPECT_NEAR(Hz(heard), 230, 3);
+}
+
+TEST_F(SoftwareMixerTest, RefusesWhatItCannotPlayAndKeepsTheOutputFormat) {
+    std::unique_ptr<SoundBuffer> buffer;
+    const WaveFormat adpcm{2, 1, 8000, 4000, 256, 4, 0};
+    EXPECT_LT(device_.CreateSoundBuffer({SOUND_CAPS_STATIC, 1024, &adpcm}, &buffer), 0);
+    EXPECT_EQ(buffer, nullptr);
+    const WaveFormat pcm{1, 2, 48000, 192000, 4, 16, 0};
+    EXPECT_LT(device_.CreateSoundBuffer({SOUND_CAPS_STATIC, 0, &pcm}, &buffer), 0);
+
+    ASSERT_EQ(device_.CreateSoundBuffer({SOUND_CAPS_PRIMARY, 0, nullptr}, &buffer), S_OK);
+    const WaveFormat output{1, 2, kRate, 4 * kRate, 4, 16, 0};
+    EXPECT_EQ(buffer->SetFormat(&output), S_OK);
+    EXPECT_LT(buffer->SetFormat(&pcm), 0);
+}
+
+}  // namespace
