@@ -8,18 +8,6 @@ e2e_play_capture() {  # name frequency-thumb pan-thumb volume-thumb -> $E2E_OUT/
         mv "$VELMORIN_BUILD/capture.wav" "$E2E_OUT/$1.wav"
 }
 
-# Four steady tones in order, each `ms` long (±20 ms), at `hz` times 1..4 (±2 %), with no
-# gap between them.
-e2e_tones_in_order() {  # recording base-hz tone-ms
-    python3 "$E2E_TOOLS/capture.py" segments "$1" | awk -v base="$2" -v ms="$3" '
-        { n++; hz = base * n
-          if ($3 < hz * 0.98 || $3 > hz * 1.02) { print "  tone " n ": " $3 " Hz, not " hz >"/dev/stderr"; bad = 1 }
-          if ($2 - $1 < ms - 20 || $2 - $1 > ms + 20) { print "  tone " n ": " $2 - $1 " ms" >"/dev/stderr"; bad = 1 }
-          if (n > 1 && $1 - last > 20) { print "  gap of " $1 - last " ms before tone " n >"/dev/stderr"; bad = 1 }
-          last = $2 }
-        END { if (n != 4) { print "  " n " tones" >"/dev/stderr"; bad = 1 }; exit bad }'
-}
-
 e2e_scenario_sound_output() {
     python3 "$E2E_TOOLS/capture.py" tones "$E2E_OUT/tones.wav"
     e2e_check "plays at the file's rate" e2e_play_capture plain 8000 0 0 || return
