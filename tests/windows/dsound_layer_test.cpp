@@ -13,6 +13,18 @@
 
 namespace {
 
+// Polls every 5 ms until `done` holds; false after 20 s, however busy the machine.
+template <typename Done>
+bool WaitFor(Done done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > 20000)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
 class DirectSoundLayerTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -77,12 +89,12 @@ TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStat
     ASSERT_GE(buffer.Play(0), 0);
     ASSERT_GE(buffer.GetStatus(&status), 0);
     EXPECT_EQ(status & SOUND_STATUS_PLAYING, SOUND_STATUS_PLAYING);
-    Sleep(200);
-    ASSERT_GE(buffer.Stop(), 0);
     uint32_t first = 0;
+    ASSERT_TRUE(WaitFor([&] { return buffer.GetCurrentPosition(&first) >= 0 && first > 0; }));
+    ASSERT_GE(buffer.Stop(), 0);
     uint32_t second = 0;
     ASSERT_GE(buffer.GetCurrentPosition(&first), 0);
-    Sleep(100);
+    Sleep(100);  // any time: a stopped cursor does not move
     ASSERT_GE(buffer.GetCurrentPosition(&second), 0);
     EXPECT_GT(first, 0u);
     EXPECT_EQ(first, second);  // a stopped buffer keeps its cursor
@@ -100,10 +112,10 @@ TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
     uint32_t status = 0;
     uint32_t cursor = 1;
     ASSERT_GE(buffer.Play(0), 0);
-    Sleep(600);  // 100 ms of sound
-    buffer.GetStatus(&status);
+    // 100 ms of sound: wait for its end, however long the machine takes.
+    ASSERT_TRUE(WaitFor(
+        [&] { return buffer.GetStatus(&status) >= 0 && (status & SOUND_STATUS_PLAYING) == 0; }));
     buffer.GetCurrentPosition(&cursor);
-    EXPECT_EQ(status & SOUND_STATUS_PLAYING, 0u);
     EXPECT_EQ(cursor, 0u);  // a sound that ended reads 0
 
     buffer.SetCurrentPosition(400);
