@@ -13,9 +13,10 @@ namespace {
 
 constexpr int32_t kNoDriver = static_cast<int32_t>(0x88780078u);  // DSERR_NODRIVER
 constexpr uint32_t kFrameBytes = 4;
-// What the stream keeps queued: short, because Stop lets it play out.
-constexpr pa_usec_t kTargetLatencyUs = 30000;
-constexpr pa_usec_t kRequestUs = 10000;
+// What the stream keeps queued: short, because Stop lets it play out; asked for in pieces
+// of half of it, so that the loop wakes 50 times a second.
+constexpr pa_usec_t kTargetLatencyUs = 40000;
+constexpr pa_usec_t kRequestUs = 20000;
 
 class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
   public:

@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
             if (transport) {
                 status = Transport();
             } else {
-                for (int waited = 0; IsPlaying() == 1 && waited < 30000; waited += 10)
-                    Wait(10);
+                for (int waited = 0; IsPlaying() == 1 && waited < 30000; waited += 100)
+                    Wait(100);
                 Wait(100);  // the stream's queue
                 status = IsPlaying() == 0 ? 0 : 1;
             }
