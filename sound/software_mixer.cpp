@@ -154,7 +154,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
         if (playing_) {
             // What was rendered still plays out; the sound goes on from there.
             cursor_ = ByteAt(device_.rendered_);
-            resumable_ = !pending_ && !resuming_;
+            resumable_ = !pending_;  // a resume not yet rendered keeps its history
             resumeSource_ = SourceAt(device_.rendered_);
             playing_ = false;
         }
