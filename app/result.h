@@ -16,7 +16,9 @@
 #undef S_FALSE
 #undef E_FAIL
 #undef E_OUTOFMEMORY
+#undef E_INVALIDARG
 #define S_OK (static_cast<int32_t>(0))
 #define S_FALSE (static_cast<int32_t>(1))
 #define E_FAIL (static_cast<int32_t>(0x80004005u))
 #define E_OUTOFMEMORY (static_cast<int32_t>(0x8007000Eu))
+#define E_INVALIDARG (static_cast<int32_t>(0x80070057u))

@@ -86,17 +86,8 @@ int Plain(const char* path) {
     return 0;
 }
 
-class WindowOnly : public FakeDialog {
-  public:
-    explicit WindowOnly(HWND window) : window_(window) {}
-    void* Window() override { return window_; }
-
-  private:
-    HWND window_;
-};
-
 // Opens the device and the file and starts playback; the seconds StartPlayback took.
-int Begin(const char* path, DirectSoundSystem* sound, WindowOnly* dialog, double* seconds) {
+int Begin(const char* path, DirectSoundSystem* sound, WindowedFakeDialog* dialog, double* seconds) {
     InstallSoundSystem(sound);
     if (InitSoundDevice(*dialog) != 0)
         return 1;
@@ -111,7 +102,7 @@ int Begin(const char* path, DirectSoundSystem* sound, WindowOnly* dialog, double
 
 int Start(const char* path, HWND window) {
     DirectSoundSystem sound;
-    WindowOnly dialog(window);
+    WindowedFakeDialog dialog(window);
     double seconds = 0;
     const int result = Begin(path, &sound, &dialog, &seconds);
     std::printf("start %.3f %.0f %s\n", seconds, PeakMiB(), result == 0 ? "playing" : "refused");
@@ -121,7 +112,7 @@ int Start(const char* path, HWND window) {
 
 int Cpu(const char* path, HWND window, double seconds) {
     DirectSoundSystem sound;
-    WindowOnly dialog(window);
+    WindowedFakeDialog dialog(window);
     double took = 0;
     if (Begin(path, &sound, &dialog, &took) != 0)
         return 2;

@@ -23,7 +23,8 @@ trap e2e_pulse_stop EXIT
 e2e_pulse_start
 file=$out/bench-22050.wav
 short=$out/bench-22050-short.wav
-python3 - "$file" 10 <<'PY'
+sine() {  # path seconds: a 22050 Hz 16-bit mono sine of 440 Hz
+    python3 - "$1" "$2" <<'PY'
 import math, struct, sys
 rate, seconds = 22050, float(sys.argv[2])
 frames = b"".join(struct.pack("<h", int(12000 * math.sin(2 * math.pi * 440 * i / rate)))
@@ -33,16 +34,9 @@ with open(sys.argv[1], "wb") as f:
     f.write(b"fmt " + struct.pack("<IHHIIHH", 16, 1, 1, rate, 2 * rate, 2, 16))
     f.write(b"data" + struct.pack("<I", len(frames)) + frames)
 PY
-python3 - "$short" 0.2 <<'PY'
-import math, struct, sys
-rate, seconds = 22050, float(sys.argv[2])
-frames = b"".join(struct.pack("<h", int(12000 * math.sin(2 * math.pi * 440 * i / rate)))
-                  for i in range(int(rate * seconds)))
-with open(sys.argv[1], "wb") as f:
-    f.write(b"RIFF" + struct.pack("<I", 36 + len(frames)) + b"WAVE")
-    f.write(b"fmt " + struct.pack("<IHHIIHH", 16, 1, 1, rate, 2 * rate, 2, 16))
-    f.write(b"data" + struct.pack("<I", len(frames)) + frames)
-PY
+}
+sine "$file" 10
+sine "$short" 0.2
 cpu() {  # file frequency-thumb volume-thumb: "<cpu seconds> <wall seconds>" of one playback
     local file=$1 start end times
     shift

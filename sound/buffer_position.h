@@ -21,4 +21,23 @@ constexpr Landing LandingOf(uint32_t position, uint32_t size) {
     return position >= belowZero ? Landing::Start : Landing::End;
 }
 
+// Where a move of the cursor to `position` leaves a buffer of `size` bytes: true with the
+// offset to go on from in *from, or false at the end, where a sound that does not loop is
+// over. A looping sound that plays goes on from 0 instead of stopping at the end.
+constexpr bool CursorMoveTarget(uint32_t position, uint32_t size, bool loopingAndPlaying,
+                                uint32_t* from) {
+    switch (LandingOf(position, size)) {
+        case Landing::Inside:
+            *from = position;
+            return true;
+        case Landing::Start:
+            *from = 0;
+            return true;
+        case Landing::End:
+            *from = 0;
+            return loopingAndPlaying;
+    }
+    return false;
+}
+
 #endif

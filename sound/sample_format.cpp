@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr uint16_t kPcm = 1;
 constexpr uint16_t kFloat = 3;
 constexpr uint16_t kExtensible = 0xFFFE;
 constexpr uint16_t kExtensibleExtra = 22;
@@ -64,13 +63,13 @@ bool DescribeSamples(const WaveFormat* format, SampleLayout* layout) {
     const uint16_t tag = EffectiveTag(format);
     const uint16_t bits = format->wBitsPerSample;
     SampleEncoding encoding;
-    if (tag == kPcm && bits == 8) {
+    if (tag == WAVE_FORMAT_PCM_TAG && bits == 8) {
         encoding = SampleEncoding::Unsigned8;
-    } else if (tag == kPcm && bits == 16) {
+    } else if (tag == WAVE_FORMAT_PCM_TAG && bits == 16) {
         encoding = SampleEncoding::Signed16;
-    } else if (tag == kPcm && bits == 24) {
+    } else if (tag == WAVE_FORMAT_PCM_TAG && bits == 24) {
         encoding = SampleEncoding::Signed24;
-    } else if (tag == kPcm && bits == 32) {
+    } else if (tag == WAVE_FORMAT_PCM_TAG && bits == 32) {
         encoding = SampleEncoding::Signed32;
     } else if (tag == kFloat && bits == 32) {
         encoding = SampleEncoding::Float32;

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int32_t kInvalidParam = static_cast<int32_t>(0x80070057u);
 constexpr uint32_t kMinFrequency = 100;
 constexpr uint32_t kMaxFrequency = 200000;
 // Frames handed to the resampler at a time.
@@ -48,9 +47,9 @@ class PrimaryBuffer final : public SoundBuffer {
     int32_t Lock(uint32_t, uint32_t, void** region, uint32_t* regionBytes) override {
         *region = nullptr;
         *regionBytes = 0;
-        return kInvalidParam;
+        return E_INVALIDARG;
     }
-    int32_t Unlock(void*, uint32_t) override { return kInvalidParam; }
+    int32_t Unlock(void*, uint32_t) override { return E_INVALIDARG; }
     int32_t Play(uint32_t) override { return S_OK; }
     int32_t Stop() override { return S_OK; }
     int32_t GetCurrentPosition(uint32_t* playCursor) override {
@@ -58,14 +57,14 @@ class PrimaryBuffer final : public SoundBuffer {
         return S_OK;
     }
     int32_t SetCurrentPosition(uint32_t) override { return S_OK; }
-    int32_t SetFrequency(uint32_t) override { return kInvalidParam; }
-    int32_t SetPan(int32_t) override { return kInvalidParam; }
-    int32_t SetVolume(int32_t) override { return kInvalidParam; }
+    int32_t SetFrequency(uint32_t) override { return E_INVALIDARG; }
+    int32_t SetPan(int32_t) override { return E_INVALIDARG; }
+    int32_t SetVolume(int32_t) override { return E_INVALIDARG; }
     int32_t SetFormat(const WaveFormat* format) override {
         const bool output = format != nullptr && format->wFormatTag == WAVE_FORMAT_PCM_TAG &&
                             format->nChannels == 2 && format->wBitsPerSample == 16 &&
                             format->nSamplesPerSec == SoftwareSoundDevice::OUTPUT_RATE;
-        return output ? S_OK : kInvalidParam;
+        return output ? S_OK : E_INVALIDARG;
     }
 };
 
@@ -103,7 +102,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
         *region = nullptr;
         *regionBytes = 0;
         if (locked_ || uint64_t{offset} + bytes > size_)
-            return kInvalidParam;
+            return E_INVALIDARG;
         locked_ = true;
         *region = data_.get() + offset;
         *regionBytes = bytes;
@@ -112,7 +111,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     int32_t Unlock(void* region, uint32_t) override {
         std::lock_guard<std::mutex> lock(device_.mutex_);
         if (!locked_ || region == nullptr)
-            return kInvalidParam;
+            return E_INVALIDARG;
         locked_ = false;
         return S_OK;
     }
@@ -171,26 +170,17 @@ class SoftwareSoundBuffer final : public SoundBuffer {
         const uint64_t heard = device_.output_.HeardFrames();
         std::lock_guard<std::mutex> lock(device_.mutex_);
         Follow(heard);
-        switch (LandingOf(position, size_)) {
-            case Landing::Inside:
-                break;
-            case Landing::Start:
-                position = 0;
-                break;
-            case Landing::End:
-                if (playing_ && looping_) {
-                    position = 0;
-                    break;
-                }
-                playing_ = false;
-                cursor_ = size_;
-                resumable_ = false;
-                return S_OK;
+        uint32_t from = 0;
+        if (!CursorMoveTarget(position, size_, playing_ && looping_, &from)) {
+            playing_ = false;
+            cursor_ = size_;
+            resumable_ = false;
+            return S_OK;
         }
         if (playing_) {
-            Start(position);
+            Start(from);
         } else {
-            cursor_ = position;
+            cursor_ = from;
             resumable_ = false;
         }
         return S_OK;
@@ -212,7 +202,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
         volume_ = volume;
         return S_OK;
     }
-    int32_t SetFormat(const WaveFormat*) override { return kInvalidParam; }
+    int32_t SetFormat(const WaveFormat*) override { return E_INVALIDARG; }
 
     // With the device's lock held: adds `frames` output frames of this buffer into `mix`
     // (interleaved stereo), starting at device frame `at`.
@@ -390,7 +380,7 @@ int32_t SoftwareSoundDevice::CreateSoundBuffer(const SoundBufferDescription& des
     }
     SampleLayout layout{};
     if (description.bufferBytes == 0 || !DescribeSamples(description.format, &layout))
-        return kInvalidParam;
+        return E_INVALIDARG;
     // Left uninitialised: the caller fills it through Lock before playing.
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[description.bufferBytes]);
     if (!data)

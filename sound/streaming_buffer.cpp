@@ -8,13 +8,7 @@
 
 #include "app/result.h"
 #include "sound/buffer_position.h"
-
-namespace {
-
-constexpr int32_t kInvalidParam = static_cast<int32_t>(0x80070057u);
-constexpr uint32_t kPcmFormat = 1;
-
-}  // namespace
+#include "wave/wave_file_reader.h"
 
 int32_t StreamingSoundBuffer::Create(SoundDevice& device, const SoundBufferDescription& description,
                                      uint32_t ringBytes, uint32_t feedPeriodMs,
@@ -22,7 +16,7 @@ int32_t StreamingSoundBuffer::Create(SoundDevice& device, const SoundBufferDescr
     buffer->reset();
     const WaveFormat* format = description.format;
     if (format == nullptr || description.bufferBytes == 0)
-        return kInvalidParam;
+        return E_INVALIDARG;
     const uint32_t block = format->nBlockAlign == 0 ? 1 : format->nBlockAlign;
     const uint32_t ring = std::max(ringBytes / block * block, block);
 
@@ -39,7 +33,7 @@ int32_t StreamingSoundBuffer::Create(SoundDevice& device, const SoundBufferDescr
 
     // Unsigned 8-bit PCM is silent at its midpoint; every other format at zero.
     const uint8_t silence =
-        format->wFormatTag == kPcmFormat && format->wBitsPerSample == 8 ? 0x80 : 0;
+        format->wFormatTag == WAVE_FORMAT_PCM_TAG && format->wBitsPerSample == 8 ? 0x80 : 0;
     std::unique_ptr<StreamingSoundBuffer> made(new (std::nothrow) StreamingSoundBuffer(
         std::move(ringBuffer), ring, std::move(data), description.bufferBytes, silence));
     if (!made)
@@ -212,7 +206,7 @@ int32_t StreamingSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** regio
     *region = nullptr;
     *regionBytes = 0;
     if (locked_ || uint64_t{offset} + bytes > size_)
-        return kInvalidParam;
+        return E_INVALIDARG;
     locked_ = true;
     *region = data_.get() + offset;
     *regionBytes = bytes;
@@ -222,7 +216,7 @@ int32_t StreamingSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** regio
 int32_t StreamingSoundBuffer::Unlock(void* region, uint32_t) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!locked_ || region == nullptr)
-        return kInvalidParam;
+        return E_INVALIDARG;
     locked_ = false;
     // What the ring holds ahead may be stale now.
     if (playing_) {
@@ -279,27 +273,18 @@ int32_t StreamingSoundBuffer::GetCurrentPosition(uint32_t* playCursor) {
 int32_t StreamingSoundBuffer::SetCurrentPosition(uint32_t position) {
     std::lock_guard<std::mutex> lock(mutex_);
     Follow();
-    switch (LandingOf(position, size_)) {
-        case Landing::Inside:
-            break;
-        case Landing::Start:
-            position = 0;
-            break;
-        case Landing::End:
-            if (playing_ && looping_) {
-                position = 0;
-                break;
-            }
-            if (playing_) {
-                ring_->Stop();
-                playing_ = false;
-            }
-            cursor_ = size_;
-            return S_OK;
+    uint32_t from = 0;
+    if (!CursorMoveTarget(position, size_, playing_ && looping_, &from)) {
+        if (playing_) {
+            ring_->Stop();
+            playing_ = false;
+        }
+        cursor_ = size_;
+        return S_OK;
     }
     if (playing_)
-        return Prime(position);
-    cursor_ = position;
+        return Prime(from);
+    cursor_ = from;
     return S_OK;
 }
 

@@ -28,7 +28,6 @@
 #include <thread>
 
 #include "sound/sound_layer.h"
-#include "wave/wave_file_reader.h"
 
 class StreamingSoundBuffer final : public SoundBuffer {
   public:

@@ -18,16 +18,6 @@
 
 namespace {
 
-// The dialog model supplies the sliders; the sound device needs a real window.
-class SlidersOnly : public FakeDialog {
-  public:
-    explicit SlidersOnly(HWND window) : window_(window) {}
-    void* Window() override { return window_; }
-
-  private:
-    HWND window_;
-};
-
 void SetThumb(FakeDialog& dialog, int id, int32_t min, int32_t max, int32_t pos) {
     FakeControl& slider = dialog.Control(id);
     slider.rangeMin = min;
@@ -46,7 +36,8 @@ int main(int argc, char** argv) {
                                   nullptr, nullptr, nullptr);
     DirectSoundSystem system;
     InstallSoundSystem(&system);
-    SlidersOnly dialog(window);
+    // The dialog model supplies the sliders; the sound device needs a real window.
+    WindowedFakeDialog dialog(window);
     if (InitSoundDevice(dialog) < 0)
         return 1;
     SetThumb(dialog, IDC_FREQUENCY, 100, 100000, std::atoi(argv[2]));

@@ -42,6 +42,13 @@ _long_sound() {  # name n field: field 2..5 of the n-th sound stretch
     grep '^sound' "$E2E_OUT/$1.abs" | sed -n "$2p" | awk -v f="$3" '{ print $f }'
 }
 _long_sounds() { grep -c '^sound' "$E2E_OUT/$1.abs"; }
+# Records 0.6 s of what plays now; prints "<left rms> <right rms>".
+_long_levels() {  # name
+    sleep 0.3
+    e2e_record_start "$1"
+    sleep 0.6
+    python3 "$E2E_TOOLS/capture.py" levels "$(e2e_record_stop)"
+}
 _long_minus() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "") print ""; else printf "%.0f", a - b }'; }
 
 e2e_scenario_one_hour() {
@@ -125,18 +132,12 @@ e2e_scenario_one_hour() {
     local left right
     _long_slider_keys 1004 Home
     e2e_check "the pan slider goes left" e2e_until 5 _long_slider_is 1004 -20
-    sleep 0.3
-    e2e_record_start long-left
-    sleep 0.6
-    read -r left right <<<"$(python3 "$E2E_TOOLS/capture.py" levels "$(e2e_record_stop)")"
+    read -r left right <<<"$(_long_levels long-left)"
     e2e_check "pan -10000 leaves the right channel 30 dB down" \
         awk -v l="${left:-0}" -v r="${right:-1}" 'BEGIN { exit !(l > 0 && r * 31.6 < l) }'
     xdotool key End
     e2e_check "the pan slider goes right" e2e_until 5 _long_slider_is 1004 20
-    sleep 0.3
-    e2e_record_start long-right
-    sleep 0.6
-    read -r left right <<<"$(python3 "$E2E_TOOLS/capture.py" levels "$(e2e_record_stop)")"
+    read -r left right <<<"$(_long_levels long-right)"
     e2e_check "pan 10000 leaves the left channel 30 dB down" \
         awk -v l="${left:-1}" -v r="${right:-0}" 'BEGIN { exit !(r > 0 && l * 31.6 < r) }'
     xdotool key --delay 30 --repeat 20 Left

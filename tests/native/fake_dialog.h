@@ -182,4 +182,15 @@ class FakeDialog : public Dialog {
     intptr_t endCode_ = 0;
 };
 
+// The same model tied to a real window of the platform's, for layers that need one (the
+// sound device's cooperation level).
+class WindowedFakeDialog : public FakeDialog {
+  public:
+    explicit WindowedFakeDialog(void* window) : window_(window) {}
+    void* Window() override { return window_; }
+
+  private:
+    void* window_;
+};
+
 #endif

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int32_t kInvalidParam = static_cast<int32_t>(0x80070057u);
-
 std::string Hex(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", value);
@@ -128,7 +126,7 @@ int32_t FakeSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** region,
     if (lost_)
         return SOUND_ERR_BUFFERLOST;
     if (uint64_t{offset} + bytes > data_.size() || locked_)
-        return kInvalidParam;
+        return E_INVALIDARG;
     locked_ = true;
     *regionBytes = bytes < system_.lockLimit_ ? bytes : system_.lockLimit_;
     *region = *regionBytes == 0 ? nullptr : data_.data() + offset;
@@ -138,7 +136,7 @@ int32_t FakeSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** region,
 int32_t FakeSoundBuffer::Unlock(void* region, uint32_t regionBytes) {
     system_.log_.push_back("Unlock " + std::to_string(regionBytes));
     if (!locked_ || region == nullptr)
-        return kInvalidParam;
+        return E_INVALIDARG;
     locked_ = false;
     return S_OK;
 }
@@ -186,18 +184,12 @@ int32_t FakeSoundBuffer::SetCurrentPosition(uint32_t position) {
     if (int32_t code = Fails("SetCurrentPosition"))
         return code;
     Update();
-    switch (LandingOf(position, Size())) {
-        case Landing::Inside:
-            cursor_ = position;
-            break;
-        case Landing::Start:
-            cursor_ = 0;
-            break;
-        case Landing::End:
-            cursor_ = playing_ && looping_ ? 0 : Size();
-            if (!looping_)
-                playing_ = false;
-            break;
+    uint32_t from = 0;
+    if (CursorMoveTarget(position, Size(), playing_ && looping_, &from)) {
+        cursor_ = from;
+    } else {
+        cursor_ = Size();
+        playing_ = false;
     }
     pendingNumerator_ = 0;
     return S_OK;
@@ -233,7 +225,7 @@ int32_t FakeSoundBuffer::SetFormat(const WaveFormat* format) {
     if (int32_t code = Fails("SetFormat"))
         return code;
     if (!Primary())
-        return kInvalidParam;
+        return E_INVALIDARG;
     const auto* bytes = reinterpret_cast<const uint8_t*>(format);
     system_.primaryFormat_.assign(bytes, bytes + sizeof(WaveFormat));
     return S_OK;
@@ -261,7 +253,7 @@ int32_t FakeSoundDevice::CreateSoundBuffer(const SoundBufferDescription& d,
         return code;
     if (!primary &&
         (d.format == nullptr || d.bufferBytes == 0 || d.bufferBytes > system_.maxBufferBytes_)) {
-        return kInvalidParam;
+        return E_INVALIDARG;
     }
     auto made = std::make_unique<FakeSoundBuffer>(system_, d, ++system_.buffersMade_);
     if (!primary && system_.newBuffersLost_ >= 0)

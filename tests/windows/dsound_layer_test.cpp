@@ -39,22 +39,12 @@ class DirectSoundLayerTest : public ::testing::Test {
         DestroyWindow(window_);
     }
 
-    // The dialog operations are not used by the sound device beyond the window.
-    class WindowOnly : public FakeDialog {
-      public:
-        explicit WindowOnly(HWND window) : window_(window) {}
-        void* Window() override { return window_; }
-
-      private:
-        HWND window_;
-    };
-
     HWND window_ = nullptr;
     DirectSoundSystem sound_;
 };
 
 TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStaticBuffer) {
-    WindowOnly dialog(window_);
+    WindowedFakeDialog dialog(window_);
     ASSERT_EQ(InitSoundDevice(dialog), 0);
     ASSERT_NE(SoundOutput.device, nullptr);
 
@@ -103,7 +93,7 @@ TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStat
 }
 
 TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
-    WindowOnly dialog(window_);
+    WindowedFakeDialog dialog(window_);
     ASSERT_EQ(InitSoundDevice(dialog), 0);
     WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
     ASSERT_EQ(SoundOutput.device->CreateSoundBuffer({0xE2, 800, &format}, &SoundOutput.buffer),
@@ -143,7 +133,7 @@ TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
 }
 
 TEST_F(DirectSoundLayerTest, RefusesABufferWithoutBytes) {
-    WindowOnly dialog(window_);
+    WindowedFakeDialog dialog(window_);
     ASSERT_EQ(InitSoundDevice(dialog), 0);
     WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
     EXPECT_LT(
