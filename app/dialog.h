@@ -105,10 +105,16 @@ class Dialog {
     // request.file), false when the user cancelled or the dialog failed (for one, a path
     // longer than request.maxFile).
     virtual bool ChooseOpenFile(const OpenFileRequest& request) = 0;
-    // GetWindowsDirectoryA: the length copied without the NUL, or, when the buffer is too
-    // small, the size needed with the NUL (the buffer then holds nothing usable); 0 on
-    // failure.
-    virtual uint32_t QueryWindowsDirectory(char* buffer, uint32_t size) = 0;
+    // Where the first open-file dialog of a run starts: the folder FirstFolderName()
+    // inside the directory this gives, or that directory itself when the name is empty
+    // (Windows: "My Documents" under the Windows directory; Linux: the documents folder).
+    // GetWindowsDirectoryA's contract: the length copied without the NUL, or, when the
+    // buffer is too small, the size needed with the NUL (the buffer then holds nothing
+    // usable); 0 on failure.
+    virtual uint32_t QueryFirstFolderParent(char* buffer, uint32_t size) = 0;
+    virtual const char* FirstFolderName() = 0;
+    // The separator between a path's directories: '\\' on Windows, '/' on Linux.
+    virtual char PathSeparator() = 0;
 };
 
 #endif

@@ -134,7 +134,7 @@ bool Win32Dialog::ChooseOpenFile(const OpenFileRequest& request) {
     return GetOpenFileNameA(&record) == TRUE;
 }
 
-uint32_t Win32Dialog::QueryWindowsDirectory(char* buffer, uint32_t size) {
+uint32_t Win32Dialog::QueryFirstFolderParent(char* buffer, uint32_t size) {
     return GetWindowsDirectoryA(buffer, size);
 }
 

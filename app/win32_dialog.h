@@ -38,7 +38,9 @@ class Win32Dialog final : public Dialog {
                        uint32_t style) override;
     void ShowAboutBox() override;
     bool ChooseOpenFile(const OpenFileRequest& request) override;
-    uint32_t QueryWindowsDirectory(char* buffer, uint32_t size) override;
+    uint32_t QueryFirstFolderParent(char* buffer, uint32_t size) override;
+    const char* FirstFolderName() override { return "My Documents"; }
+    char PathSeparator() override { return '\\'; }
 
   private:
     HWND window_;

@@ -18,32 +18,35 @@ namespace {
 
 // Two description/pattern pairs; the literal's own terminator is the block's final NUL.
 constexpr char kFilter[] = "Wave Files\0*.wav\0All Files\0*.*\0";
-constexpr char kDocuments[] = "My Documents";
 
-// The first start: "My Documents" under the Windows directory, with one backslash between.
-// A directory that does not fit leaves lastDirectory empty, so the dialog starts where it
-// would by itself.
+// The first start: the platform's first folder (Windows: "My Documents" under the Windows
+// directory), with one separator between directory and folder. A directory that does not
+// fit leaves lastDirectory empty, so the dialog starts where it would by itself.
 void ComposeDocumentsDirectory(Dialog& dialog) {
-    char windows[PATH_CHARS] = {};
-    const uint32_t length = dialog.QueryWindowsDirectory(windows, PATH_CHARS);
+    char parent[PATH_CHARS] = {};
+    const uint32_t length = dialog.QueryFirstFolderParent(parent, PATH_CHARS);
     if (length == 0 || length >= PATH_CHARS)
         return;
-    const bool slash = windows[length - 1] == '\\';
-    if (length + (slash ? 0 : 1) + sizeof kDocuments > PATH_CHARS)
+    const char separator[2] = {dialog.PathSeparator(), '\0'};
+    const char* name = dialog.FirstFolderName();
+    const bool join = name[0] != '\0';
+    const bool ends = parent[length - 1] == separator[0];
+    if (length + (join && !ends ? 1 : 0) + std::strlen(name) + 1 > PATH_CHARS)
         return;
-    std::strcpy(lastDirectory, windows);
-    if (!slash)
-        std::strcat(lastDirectory, "\\");
-    std::strcat(lastDirectory, kDocuments);
+    std::strcpy(lastDirectory, parent);
+    if (join && !ends)
+        std::strcat(lastDirectory, separator);
+    std::strcat(lastDirectory, name);
 }
 
 // The next dialog starts in the directory of the file just chosen. A path without any
-// backslash names no directory; the last one is kept then.
-void RememberDirectory() {
-    const char* slash = std::strrchr(chosenPath, '\\');
-    if (slash == nullptr)
+// separator names no directory; the last one is kept then. A file in the root of a
+// POSIX path keeps the root itself, not an empty directory.
+void RememberDirectory(char separator) {
+    const char* cut = std::strrchr(chosenPath, separator);
+    if (cut == nullptr)
         return;
-    const size_t length = static_cast<size_t>(slash - chosenPath);
+    const size_t length = cut == chosenPath ? 1 : static_cast<size_t>(cut - chosenPath);
     std::memcpy(lastDirectory, chosenPath, length);
     lastDirectory[length] = '\0';
 }
@@ -78,7 +81,7 @@ void OpenSoundFile(Dialog& dialog) {
     SetTitleFile(dialog, "");
     LoadWaveFile(dialog, chosenPath);
     PlayerState.dataLength = GetDataLength();
-    RememberDirectory();
+    RememberDirectory(dialog.PathSeparator());
 }
 
 void LoadWaveFile(Dialog& dialog, const char* path) {

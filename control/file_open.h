@@ -8,8 +8,8 @@ constexpr unsigned PATH_CHARS = 260;
 
 // The path the open-file dialog chose last; never cleared, so the next dialog offers it.
 extern char chosenPath[PATH_CHARS];
-// Where the next open-file dialog starts: empty, then "My Documents" under the Windows
-// directory, then the directory of the file chosen last.
+// Where the next open-file dialog starts: empty, then the platform's first folder ("My
+// Documents" under the Windows directory), then the directory of the file chosen last.
 extern char lastDirectory[PATH_CHARS];
 
 // Stops the sound, asks for a file and loads it; PlayerState.dataLength follows every load.

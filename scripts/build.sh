@@ -1,5 +1,7 @@
 # Sourced: configure and build one flavour.
-#   velmorin_build native|windows [ninja targets]   (all targets when none are named)
+#   velmorin_build native|linux|windows [ninja targets]   (all targets when none are named)
+# native: the logic and its tests with the sanitizers; linux: the native program as
+# users get it (optimised, no sanitizer), with its GTK tests; windows: mingw-w64.
 velmorin_build() {
     local flavour=$1
     shift
@@ -8,6 +10,8 @@ velmorin_build() {
     command -v ccache >/dev/null && args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     if [ "$flavour" = windows ]; then
         args+=(-DCMAKE_TOOLCHAIN_FILE="$velmorin_repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release)
+    elif [ "$flavour" = linux ]; then
+        args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
     else
         args+=(-DCMAKE_BUILD_TYPE=Debug -DVELMORIN_SANITIZE=ON)
     fi

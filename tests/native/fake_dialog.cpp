@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/main_dialog.h"
+#include "app/trackbar_state.h"
 #include "res/resource.h"
 
 namespace {
@@ -22,14 +23,6 @@ const char* TrackbarName(TrackbarMessage message) {
     return "?";
 }
 
-int32_t Clamp(int32_t value, const FakeControl& c) {
-    if (value < c.rangeMin)
-        return c.rangeMin;
-    if (value > c.rangeMax)
-        return c.rangeMax;
-    return value;
-}
-
 }  // namespace
 
 std::set<std::pair<uint32_t, uint32_t>>& FakeHotKeyTable::Taken() {
@@ -37,8 +30,8 @@ std::set<std::pair<uint32_t, uint32_t>>& FakeHotKeyTable::Taken() {
     return taken;
 }
 
-std::map<std::string, uint16_t>& FakeDialog::Atoms() {
-    static std::map<std::string, uint16_t> atoms;
+AtomTable& FakeDialog::Atoms() {
+    static AtomTable atoms;
     return atoms;
 }
 
@@ -114,19 +107,11 @@ void FakeDialog::Pump() {
                 continue;
             }
             FakeControl& c = Control(p.id);
-            switch (p.message) {
-                case TrackbarMessage::SetPos:
-                    c.pos = Clamp(p.value, c);
-                    break;
-                case TrackbarMessage::SetRangeMin:
-                    c.rangeMin = p.value;
-                    c.pos = std::max(c.pos, c.rangeMin);
-                    break;
-                case TrackbarMessage::SetRangeMax:
-                    c.rangeMax = p.value;
-                    c.pos = std::min(c.pos, c.rangeMax);
-                    break;
-            }
+            TrackbarState state{c.rangeMin, c.rangeMax, c.pos};
+            state.Apply(p.message, p.value);
+            c.rangeMin = state.rangeMin;
+            c.rangeMax = state.rangeMax;
+            c.pos = state.pos;
             if (std::find(redrawn_.begin(), redrawn_.end(), p.id) == redrawn_.end()) {
                 redrawn_.push_back(p.id);
             }
@@ -170,7 +155,7 @@ void FakeDialog::ClickCheckBox(int id) {
 
 void FakeDialog::DragSlider(int id, int32_t pos) {
     FakeControl& c = Control(id);
-    c.pos = Clamp(pos, c);
+    c.pos = TrackbarState{c.rangeMin, c.rangeMax, c.pos}.Clamp(pos);
     Send(WINMSG_NOTIFY);
 }
 
@@ -268,17 +253,12 @@ void FakeDialog::KillTimer(uintptr_t id) {
 
 uint16_t FakeDialog::AddGlobalAtom(const char* name) {
     log_.push_back(std::string("AddGlobalAtom ") + name);
-    auto& atoms = Atoms();
-    auto it = atoms.find(name);
-    if (it != atoms.end())
-        return it->second;
-    const uint16_t atom = static_cast<uint16_t>(0xC000 + atoms.size());
-    atoms[name] = atom;
-    return atom;
+    return Atoms().Add(name);
 }
 
 void FakeDialog::DeleteGlobalAtom(uint16_t atom) {
     log_.push_back("DeleteGlobalAtom " + std::to_string(atom));
+    Atoms().Delete(atom);
 }
 
 uint16_t FakeDialog::VirtualKeyForChar(char c) {
@@ -349,7 +329,7 @@ bool FakeDialog::ChooseOpenFile(const OpenFileRequest& request) {
     return true;
 }
 
-uint32_t FakeDialog::QueryWindowsDirectory(char* buffer, uint32_t size) {
+uint32_t FakeDialog::QueryFirstFolderParent(char* buffer, uint32_t size) {
     const auto length = static_cast<uint32_t>(windowsDirectory_.size());
     if (length + 1 > size)
         return length + 1;

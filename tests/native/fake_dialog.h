@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/atom_table.h"
 #include "app/dialog.h"
 
 struct FakeControl {
@@ -109,6 +110,12 @@ class FakeDialog : public Dialog {
     void AnswerOpenFile(OpenFileAnswer answer) { openAnswers_.push_back(std::move(answer)); }
     const std::vector<OpenFileAsked>& OpenFileDialogs() const { return openAsked_; }
     void SetWindowsDirectory(std::string directory) { windowsDirectory_ = std::move(directory); }
+    // Paths as on Linux: '/' between directories, the first dialog in `documents`.
+    void UsePosixPaths(std::string documents) {
+        windowsDirectory_ = std::move(documents);
+        firstFolderName_ = "";
+        separator_ = '/';
+    }
     // Makes every RegisterHotKey of this dialog for this key fail, as if another
     // program held it.
     void TakeHotKeyElsewhere(uint32_t modifiers, uint32_t key);
@@ -138,9 +145,12 @@ class FakeDialog : public Dialog {
                        uint32_t style) override;
     void ShowAboutBox() override;
     bool ChooseOpenFile(const OpenFileRequest& request) override;
-    uint32_t QueryWindowsDirectory(char* buffer, uint32_t size) override;
+    uint32_t QueryFirstFolderParent(char* buffer, uint32_t size) override;
+    const char* FirstFolderName() override { return firstFolderName_; }
+    char PathSeparator() override { return separator_; }
 
-    static std::map<std::string, uint16_t>& Atoms();
+    // The process's global atom table.
+    static AtomTable& Atoms();
 
   private:
     struct Posted {
@@ -169,6 +179,8 @@ class FakeDialog : public Dialog {
     std::deque<OpenFileAnswer> openAnswers_;
     std::vector<OpenFileAsked> openAsked_;
     std::string windowsDirectory_ = "C:\\windows";
+    const char* firstFolderName_ = "My Documents";
+    char separator_ = '\\';
     std::vector<std::string> log_;
     std::string title_ = "Velmorin";
     IconHandle bigIcon_ = nullptr;

@@ -121,21 +121,21 @@ TEST_F(MainDialogTest, InitialisationRunsItsStepsInOrder) {
     const std::vector<std::string> expectedHotKeys = {
         "AddGlobalAtom ctrl-h",
         "VkKeyScan j",
-        "RegisterHotKey " + std::to_string(atoms.at("ctrl-h")) + " 1 74",
+        "RegisterHotKey " + std::to_string(atoms.Find("ctrl-h")) + " 1 74",
         "AddGlobalAtom ctrl-j",
         "VkKeyScan k",
-        "RegisterHotKey " + std::to_string(atoms.at("ctrl-j")) + " 1 75",
+        "RegisterHotKey " + std::to_string(atoms.Find("ctrl-j")) + " 1 75",
         "AddGlobalAtom ctrl-k",
         "VkKeyScan h",
-        "RegisterHotKey " + std::to_string(atoms.at("ctrl-k")) + " 1 72",
+        "RegisterHotKey " + std::to_string(atoms.Find("ctrl-k")) + " 1 72",
     };
     ASSERT_GE(log.end() - firstHotKey, 9);
     EXPECT_EQ(std::vector<std::string>(firstHotKey, firstHotKey + 9), expectedHotKeys);
     // Only after OnInitDialog has returned do the posted sliders redraw and notify.
     EXPECT_EQ(*(firstHotKey + 9), "SetItemText 1012 100");
-    EXPECT_EQ(PlayerState.hotkeyPause, atoms.at("ctrl-h"));
-    EXPECT_EQ(PlayerState.hotkeyForward, atoms.at("ctrl-j"));
-    EXPECT_EQ(PlayerState.hotkeyBack, atoms.at("ctrl-k"));
+    EXPECT_EQ(PlayerState.hotkeyPause, atoms.Find("ctrl-h"));
+    EXPECT_EQ(PlayerState.hotkeyForward, atoms.Find("ctrl-j"));
+    EXPECT_EQ(PlayerState.hotkeyBack, atoms.Find("ctrl-k"));
 }
 
 TEST_F(MainDialogTest, TakenHotKeyShowsOneFailedBoxAndTheOthersRegister) {

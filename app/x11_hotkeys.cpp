@@ -1,0 +1,73 @@
+#include "app/x11_hotkeys.h"
+
+#include <keybinder.h>
+
+#include <cctype>
+
+namespace {
+// RegisterHotKey's modifier bits.
+constexpr uint32_t kAlt = 0x1, kControl = 0x2, kShift = 0x4, kWin = 0x8;
+}  // namespace
+
+X11HotKeys::X11HotKeys(Handler handler) : handler_(std::move(handler)) {
+    static bool initialised = false;
+    if (!initialised) {
+        keybinder_init();
+        initialised = true;
+    }
+}
+
+X11HotKeys::~X11HotKeys() {
+    for (const auto& entry : bound_)
+        keybinder_unbind(entry.second.c_str(), &X11HotKeys::OnKey);
+}
+
+std::string X11HotKeys::Accelerator(uint32_t modifiers, uint32_t virtualKey) {
+    // Letters and digits: their virtual-key code is the capital letter or the digit. A
+    // shift state in the high byte has no place in a grab.
+    if (virtualKey > 0xFF || !std::isalnum(static_cast<int>(virtualKey)))
+        return "";
+    std::string accelerator;
+    if (modifiers & kAlt)
+        accelerator += "<Alt>";
+    if (modifiers & kControl)
+        accelerator += "<Control>";
+    if (modifiers & kShift)
+        accelerator += "<Shift>";
+    if (modifiers & kWin)
+        accelerator += "<Super>";
+    accelerator += static_cast<char>(std::tolower(static_cast<int>(virtualKey)));
+    return accelerator;
+}
+
+bool X11HotKeys::Register(int id, uint32_t modifiers, uint32_t virtualKey) {
+    const std::string accelerator = Accelerator(modifiers, virtualKey);
+    if (accelerator.empty() || bound_.count(id) != 0)
+        return false;
+    for (const auto& entry : bound_) {
+        if (entry.second == accelerator)
+            return false;
+    }
+    if (!keybinder_bind(accelerator.c_str(), &X11HotKeys::OnKey, this))
+        return false;
+    bound_[id] = accelerator;
+    return true;
+}
+
+void X11HotKeys::Unregister(int id) {
+    auto it = bound_.find(id);
+    if (it == bound_.end())
+        return;
+    keybinder_unbind(it->second.c_str(), &X11HotKeys::OnKey);
+    bound_.erase(it);
+}
+
+void X11HotKeys::OnKey(const char* keystring, void* self) {
+    auto* hotkeys = static_cast<X11HotKeys*>(self);
+    for (const auto& entry : hotkeys->bound_) {
+        if (entry.second == keystring) {
+            hotkeys->handler_(entry.first);
+            return;
+        }
+    }
+}
