@@ -42,7 +42,8 @@ void AddFilters(GtkFileChooser* chooser, const char* block, uint32_t index) {
         size_t start = 0;
         while (start <= patterns.size()) {
             const size_t end = std::min(patterns.find(';', start), patterns.size());
-            gtk_file_filter_add_pattern(filter, GlobPattern(patterns.substr(start, end - start)).c_str());
+            gtk_file_filter_add_pattern(filter,
+                                        GlobPattern(patterns.substr(start, end - start)).c_str());
             start = end + 1;
         }
         gtk_file_chooser_add_filter(chooser, filter);
@@ -76,8 +77,8 @@ int GtkMainDialog::ShowMessageBox(MessageBoxOwner owner, const char* text, const
     GtkWindow* parent = owner == MessageBoxOwner::MainDialog ? GTK_WINDOW(window_) : nullptr;
     const GtkMessageType type =
         (style & MESSAGEBOX_ICONERROR) != 0 ? GTK_MESSAGE_ERROR : GTK_MESSAGE_OTHER;
-    GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s",
-                                            text);
+    GtkWidget* box =
+        gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s", text);
     gtk_window_set_title(GTK_WINDOW(box), caption);
     if (parent == nullptr)
         gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
@@ -96,8 +97,8 @@ void GtkMainDialog::ShowAboutBox() {
     GtkWidget* layout = gtk_fixed_new();
     gtk_widget_set_size_request(layout, DialogUnitsToPixelsX(kAboutSize.width, base_),
                                 DialogUnitsToPixelsY(kAboutSize.height, base_));
-    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(about))), layout, TRUE,
-                       TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(about))), layout, TRUE, TRUE,
+                       0);
 
     GtkWidget* ok = gtk_button_new_with_label("OK");
     PlaceAt(layout, ok, kAboutOkButton, base_);

@@ -188,7 +188,8 @@ void GtkMainDialog::Build() {
             const bool left = t.kind == ControlKind::Label || t.kind == ControlKind::StatusBox ||
                               t.kind == ControlKind::HiddenLabel;
             gtk_label_set_xalign(GTK_LABEL(c.widget), left ? 0.0f : 0.5f);
-            gtk_label_set_yalign(GTK_LABEL(c.widget), t.kind == ControlKind::HiddenLabel ? 0.0f : 0.5f);
+            gtk_label_set_yalign(GTK_LABEL(c.widget),
+                                 t.kind == ControlKind::HiddenLabel ? 0.0f : 0.5f);
             gtk_label_set_ellipsize(GTK_LABEL(c.widget), PANGO_ELLIPSIZE_NONE);
             gtk_label_set_single_line_mode(GTK_LABEL(c.widget), FALSE);
             if (t.kind == ControlKind::StatusBox || t.kind == ControlKind::Value) {
@@ -242,9 +243,9 @@ void GtkMainDialog::BuildMenu(GtkWidget* box) {
         GtkWidget* popup = gtk_menu_new();
         for (size_t i = 0; i < menu.count; ++i) {
             const TemplateMenuItem& item = menu.items[i];
-            GtkWidget* entry = item.id == 0
-                                   ? gtk_separator_menu_item_new()
-                                   : gtk_menu_item_new_with_mnemonic(MnemonicLabel(item.text).c_str());
+            GtkWidget* entry =
+                item.id == 0 ? gtk_separator_menu_item_new()
+                             : gtk_menu_item_new_with_mnemonic(MnemonicLabel(item.text).c_str());
             if (item.id != 0) {
                 g_object_set_data(G_OBJECT(entry), "velmorin-id", GINT_TO_POINTER(item.id));
                 g_signal_connect(entry, "activate", G_CALLBACK(OnMenuItem), this);
@@ -478,9 +479,9 @@ void GtkMainDialog::PostSetIcon(IconSize size, IconHandle icon) {
 void GtkMainDialog::SetTimer(uintptr_t id, uint32_t milliseconds) {
     KillTimer(id);
     auto* tick = new TimerTick{this, id};
-    timers_[id] = g_timeout_add_full(
-        G_PRIORITY_DEFAULT, std::max(milliseconds, kShortestTimerMs), OnTimerTick, tick,
-        [](gpointer data) { delete static_cast<TimerTick*>(data); });
+    timers_[id] = g_timeout_add_full(G_PRIORITY_DEFAULT, std::max(milliseconds, kShortestTimerMs),
+                                     OnTimerTick, tick,
+                                     [](gpointer data) { delete static_cast<TimerTick*>(data); });
 }
 
 void GtkMainDialog::KillTimer(uintptr_t id) {

@@ -25,7 +25,7 @@ struct DialogRect {
 };
 
 struct TemplateControl {
-    int id;            // -1: no identifier of its own
+    int id;  // -1: no identifier of its own
     ControlKind kind;
     const char* text;  // '&' marks the mnemonic
     DialogRect rect;
