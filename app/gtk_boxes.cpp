@@ -80,6 +80,9 @@ int GtkMainDialog::ShowMessageBox(MessageBoxOwner owner, const char* text, const
     GtkWidget* box =
         gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s", text);
     gtk_window_set_title(GTK_WINDOW(box), caption);
+    // A screen reader names a message box by its type ("Error"); the caption is what the
+    // user sees.
+    atk_object_set_name(gtk_widget_get_accessible(box), caption);
     if (parent == nullptr)
         gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_dialog_run(GTK_DIALOG(box));

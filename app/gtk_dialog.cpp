@@ -97,10 +97,11 @@ std::string MnemonicLabel(const char* text) {
     return label;
 }
 
-GdkPixbuf* LoadProgramIcon() {
+GdkPixbuf* LoadProgramIcon(int pixels) {
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("ico", nullptr);
     if (loader == nullptr)
         return nullptr;
+    gdk_pixbuf_loader_set_size(loader, pixels, pixels);
     gdk_pixbuf_loader_write(loader, kMainIconFile, kMainIconFileSize, nullptr);
     gdk_pixbuf_loader_close(loader, nullptr);
     GdkPixbuf* icon = gdk_pixbuf_loader_get_pixbuf(loader);
@@ -123,7 +124,7 @@ GtkMainDialog::~GtkMainDialog() {
         g_source_remove(pumpSource_);
     if (window_ != nullptr)
         gtk_widget_destroy(window_);
-    for (GdkPixbuf* icon : {icon_, bigIcon_, smallIcon_}) {
+    for (GdkPixbuf* icon : {icon_, icon16_, bigIcon_, smallIcon_}) {
         if (icon != nullptr)
             g_object_unref(icon);
     }
@@ -429,6 +430,9 @@ void GtkMainDialog::Pump() {
             if (!p.trackbar) {
                 GdkPixbuf*& slot = p.size == IconSize::Big ? bigIcon_ : smallIcon_;
                 auto* icon = static_cast<GdkPixbuf*>(p.icon);
+                // The icon group's small image for the small icon.
+                if (p.size == IconSize::Small && icon == icon_ && icon16_ != nullptr)
+                    icon = icon16_;
                 if (icon != nullptr)
                     g_object_ref(icon);
                 if (slot != nullptr)
@@ -466,8 +470,10 @@ void GtkMainDialog::Pump() {
 }
 
 IconHandle GtkMainDialog::LoadMainIcon() {
-    if (icon_ == nullptr)
-        icon_ = LoadProgramIcon();
+    if (icon_ == nullptr) {
+        icon_ = LoadProgramIcon(32);
+        icon16_ = LoadProgramIcon(16);
+    }
     return icon_;
 }
 

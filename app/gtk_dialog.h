@@ -128,7 +128,8 @@ class GtkMainDialog final : public Dialog {
     std::map<uintptr_t, guint> timers_;
     AtomTable atoms_;
     X11HotKeys hotkeys_;
-    GdkPixbuf* icon_ = nullptr;
+    GdkPixbuf* icon_ = nullptr;  // what LoadMainIcon hands out
+    GdkPixbuf* icon16_ = nullptr;
     GdkPixbuf* bigIcon_ = nullptr;
     GdkPixbuf* smallIcon_ = nullptr;
     GMainLoop* loop_ = nullptr;
@@ -144,7 +145,8 @@ std::string DialogFontCss();
 DialogBaseUnits MeasureBaseUnits(GtkWidget* widget);
 // A template text with '&' mnemonics as a GTK label with '_' mnemonics.
 std::string MnemonicLabel(const char* text);
-// The icon IDI_MAIN, from the program's own copy of res/velmorin.ico; a new reference.
-GdkPixbuf* LoadProgramIcon();
+// The icon IDI_MAIN at a size, from the program's own copy of res/velmorin.ico; a new
+// reference.
+GdkPixbuf* LoadProgramIcon(int pixels);
 
 #endif

@@ -22,9 +22,15 @@ e2e_check() {  # name, then a command that succeeds when the check holds
     fi
 }
 
+# The native program's windows are read through AT-SPI instead (native_lib.sh sets
+# E2E_INSPECTOR=atspi), in the same line format.
 e2e_inspect() {  # title prefix -> the inspector's lines on stdout; fails without a window
     local out status
-    out=$(timeout 20 wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null)
+    if [ "${E2E_INSPECTOR:-wine}" = atspi ]; then
+        out=$(timeout 20 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "$1" 2>/dev/null)
+    else
+        out=$(timeout 20 wine "$E2E_WIN/tests/windows/inspector.exe" "$1" 2>/dev/null)
+    fi
     status=$?
     [ -n "$out" ] && printf '%s\n' "$out" | tr -d '\r'
     return $status
@@ -63,6 +69,12 @@ e2e_click() {  # title regex, x, y: clicks at that offset from the window's top 
 }
 
 e2e_focus() {  # title regex: clicks the caption, which gives a Wine window the keyboard
+    if [ "${E2E_INSPECTOR:-wine}" = atspi ]; then
+        # No window manager draws a caption for a native window: give it the focus.
+        xdotool windowfocus --sync "$(e2e_x_window "$1")" 2>/dev/null
+        sleep 0.2
+        return
+    fi
     e2e_click "$1" 60 8
 }
 
@@ -178,7 +190,7 @@ e2e_status_becomes() {  # text [seconds]: waits for the status line; leaves e2e_
     e2e_dump_of "Velmorin - " 50
 }
 e2e_status_leaves() { e2e_until "${2:-10}" _e2e_status_not "$1"; }  # text [seconds]
-e2e_window_gone() { e2e_until "${2:-10}" e2e_fails e2e_inspect "$1"; }  # title [seconds]
+e2e_window_gone() { e2e_until "${2:-10}" e2e_fails e2e_inspect "$1" >/dev/null; }  # title [seconds]
 
 e2e_open_menu() {  # key: opens a menu of the main dialog with Alt+key and waits for it
     e2e_focus '^Velmorin - '

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the sound-analysis tools natively into $VELMORIN_BUILD/tools (make_sweep,
-# track_tone) and, when the MinGW cross compiler is there, the test-only player
+# track_tone, x11_client) and, when the MinGW cross compiler is there, the test-only player
 # play_wave.exe. Only what is older than its source is rebuilt.
 #   VELMORIN_BUILD   build folder (default: <repo>/build)
 set -eu
@@ -23,6 +23,8 @@ build "$out/make_sweep" "$here/make_sweep.cpp" \
     g++ -std=c++17 -O2 "${warnings[@]}" "$here/make_sweep.cpp"
 build "$out/track_tone" "$here/track_tone.cpp" \
     g++ -std=c++17 -O2 "${warnings[@]}" "$here/track_tone.cpp"
+build "$out/x11_client" "$here/x11_client.cpp" \
+    g++ -std=c++17 -O2 "${warnings[@]}" "$here/x11_client.cpp" -lX11
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
     build "$out/play_wave.exe" "$here/play_wave.cpp" \
         x86_64-w64-mingw32-g++-posix -std=c++17 -O2 "${warnings[@]}" -static -static-libgcc \

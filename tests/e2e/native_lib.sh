@@ -1,0 +1,77 @@
+# Helpers for the native Linux program (GTK 3): a D-Bus session with the accessibility
+# bus, through which the inspector reads the program's windows (atspi_inspector.py, in the
+# Windows inspector's line format, so lib.sh's readers work on both); start, focus, menus
+# and the file chooser. Needs: lib.sh and sound_lib.sh sourced, a display.
+#
+#   e2e_native_start_session / e2e_native_stop_session   around the native scenarios
+#   e2e_start_native [VAR=value...]   starts build/linux/velmorin (e2e_app_pid)
+
+E2E_LINUX=$VELMORIN_BUILD/linux
+e2e_dbus_pid=
+e2e_native_saved_bus=
+
+e2e_native_start_session() {
+    local address pid
+    # The accessibility bus and its registry are started on demand by this bus.
+    { read -r address; read -r pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    [ -n "$pid" ] || return 1
+    e2e_dbus_pid=$pid
+    e2e_native_saved_bus=${DBUS_SESSION_BUS_ADDRESS:-}
+    export DBUS_SESSION_BUS_ADDRESS=$address
+    export E2E_INSPECTOR=atspi
+    mkdir -p "$E2E_OUT/native-home"
+}
+
+e2e_native_stop_session() {
+    [ -n "$e2e_dbus_pid" ] && kill "$e2e_dbus_pid" 2>/dev/null
+    e2e_dbus_pid=
+    export DBUS_SESSION_BUS_ADDRESS=$e2e_native_saved_bus
+    E2E_INSPECTOR=wine
+}
+
+e2e_start_native() {  # [VAR=value...]: the program with a home of its own
+    (cd "$E2E_OUT" && exec env HOME="$E2E_OUT/native-home" "$@" "$E2E_LINUX/velmorin") \
+        >"$E2E_OUT/native-app.log" 2>&1 &
+    e2e_app_pid=$!
+    e2e_own_pids+=("$e2e_app_pid")
+}
+
+e2e_native_menu_open() {  # succeeds while a popup menu of the program is mapped
+    local id
+    for id in $(xdotool search --class velmorin 2>/dev/null); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' &&
+            xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q 'MENU' && return 0
+    done
+    return 1
+}
+
+e2e_native_menu() {  # menu-key item-key: e.g. "f o" for File > Open...
+    e2e_focus '^Velmorin - '
+    xdotool key "alt+$1"
+    e2e_until 5 e2e_native_menu_open || return 1
+    xdotool key "$2"
+}
+
+e2e_native_load() {  # path: File > Open..., types the path; succeeds on "File loaded."
+    e2e_native_menu f o || return 1
+    e2e_wait_window "Open Sound File" 10 || return 1
+    e2e_focus '^Open Sound File$'
+    # A leading "/" opens the chooser's location entry.
+    xdotool type --delay 5 "$1"
+    sleep 0.3
+    xdotool key Return
+    e2e_window_gone "Open Sound File" 10 || return 1
+    e2e_status_leaves "Loading file..." 10
+    [ "$(e2e_text 1016)" = "File loaded." ]
+}
+
+e2e_native_stretches() {  # recording sweep -> the "sound" lines of track_tone
+    "$VELMORIN_BUILD/tools/track_tone" "$1" --sweep "$2" | tee "$1.stretches" | grep '^sound'
+}
+
+e2e_native_click() {  # id: clicks the middle of a control of the main dialog
+    e2e_dump_of "Velmorin - " 50 || return 1
+    local x y w h
+    IFS=, read -r x y w h <<<"$(e2e_field "$1" box)"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+}

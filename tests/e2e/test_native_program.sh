@@ -1,0 +1,300 @@
+# The native Linux program (GTK 3, PulseAudio, X11 key grabs) under Xvfb: its state read
+# through AT-SPI, driven with real key presses, its sound recorded in real time from the
+# private PulseAudio null sink and read back from a sweep whose pitch tells the offset.
+
+. "$E2E_TOOLS/sound_lib.sh"
+. "$E2E_TOOLS/native_lib.sh"
+bash "$E2E_TOOLS/tools/build.sh"
+E2E_BIN=$VELMORIN_BUILD/tools
+
+_native_layout() {  # Play Stop Pause enabled, as three digits
+    echo "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)"
+}
+
+e2e_scenario_native_first_state() {
+    e2e_start_native
+    e2e_check "native: the dialog appears" e2e_wait_window "Velmorin - " 15 || return
+    e2e_check "native: every control listed" e2e_dump_of "Velmorin - " 50
+    e2e_check "native: first title" e2e_has "window title=Velmorin - No file loaded. role=frame app=velmorin"
+    e2e_check "native: first status" e2e_equals "$(e2e_text 1016)" "No file loaded."
+    local id texts="" states=""
+    for id in 1007 1000 1008 1002 1001 1009 1010; do
+        texts+="$(e2e_text $id)|"
+        states+="$(e2e_field $id enabled)$(e2e_field $id check)$(e2e_field $id visible) "
+    done
+    e2e_check "native: button and check box texts" e2e_equals "$texts" "<<|Play|>>|Pause|Stop|Loop sound|Use automatic pausing|"
+    e2e_check "native: transport disabled, check boxes enabled and clear" \
+        e2e_equals "$states" "001 001 001 001 001 101 101 "
+    local sliders=""
+    for id in 1003 1004 1005 1006 1025 1026 1027; do
+        sliders+="$(e2e_field $id pos)/$(e2e_field $id min)/$(e2e_field $id max) "
+    done
+    e2e_check "native: slider thumbs and ranges" \
+        e2e_equals "$sliders" "100/100/100000 0/-20/20 0/-100/0 0/0/100 7/1/240 10/0/240 3/0/40 "
+    local values=""
+    for id in 1012 1013 1014 1017 1018 1028 1029; do values+="$(e2e_text $id)|"; done
+    e2e_check "native: value boxes written from the sliders" \
+        e2e_equals "$values" "100|0|0|0|1.75 sec|2.50 sec|0.75 secs|"
+    local radios=""
+    for id in 1019 1020 1021 1022 1023 1024; do
+        radios+="$(e2e_field $id check)$(e2e_field $id visible)"
+    done
+    e2e_check "native: Global and Default checked, no radio button shown" \
+        e2e_equals "$radios" "000010100000"
+    e2e_check "native: the labels in template order" e2e_equals \
+        "$(grep -E '^control id=-1 ' <<<"$e2e_dump" | sed 's/.* text=//' | tr '\n' '|')" \
+        "Status|Frequency|100 Hz|100 kHz|Pan|Left|Right|Volume|Low|High|Focus|Buffer Memory|Position|Play Duration|Pause Duration|Pause backup|Shorter|Shorter|Less|Longer|Longer|More|"
+    e2e_check "native: the menu" e2e_equals "$(grep '^menu ' <<<"$e2e_dump" | tr '\n' '|')" \
+        "menu path=File/Open... enabled=1|menu path=File/Exit enabled=1|menu path=Help/About... enabled=1|"
+    local window
+    window=$(e2e_x_window '^Velmorin - ')
+    e2e_check "native: the icon is the window's, 32 and 16 pixels" \
+        e2e_equals "$(xprop -id "$window" _NET_WM_ICON | grep -oE 'Icon \([0-9]+ x [0-9]+\)' | tr '\n' ' ')" "Icon (32 x 32) Icon (16 x 16) "
+    echo "  screenshot: $(e2e_shot native-first)" >&2
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_check "native: Esc ends it with status 1" e2e_exits_with 1
+
+    e2e_start_native
+    e2e_wait_window "Velmorin - " 15
+    "$E2E_BIN/x11_client" close "$(e2e_x_window '^Velmorin - ')"
+    e2e_check "native: the close box ends it with status 1" e2e_exits_with 1
+
+    e2e_start_native
+    e2e_wait_window "Velmorin - " 15
+    e2e_native_menu f x
+    e2e_check "native: File > Exit ends it with status 1" e2e_exits_with 1
+}
+
+_native_position_past() {  # bytes: the position text shows more than that
+    e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1017)" -gt "$1" ] 2>/dev/null
+}
+
+e2e_scenario_native_transport() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep.wav" 6 >/dev/null  # 48000 bytes, 8000 a second
+    e2e_record_start native-transport
+    e2e_start_native
+    e2e_check "native: dialog appears for the transport" e2e_wait_window "Velmorin - " 15 ||
+        { e2e_record_stop >/dev/null; return; }
+    e2e_check "native: the sweep loads from the file chooser" e2e_native_load "$E2E_OUT/native-sweep.wav"
+    e2e_check "native: the title names the file" \
+        e2e_has "window title=Velmorin - [$E2E_OUT/native-sweep.wav] role=frame app=velmorin"
+    e2e_check "native: the stopped layout after the load" e2e_equals "$(_native_layout)" 100
+    e2e_check "native: the frequency thumb at the file's rate" e2e_equals "$(e2e_field 1003 pos)" 8000
+    sleep 1  # let the stream settle before the first sound
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_check "native: Alt+P plays" e2e_status_becomes "Playing" 5
+    e2e_check "native: the playing layout" e2e_equals "$(_native_layout)" 011
+    e2e_until 5 _native_position_past 8000
+    xdotool key alt+a
+    e2e_check "native: Alt+A pauses" e2e_status_becomes "Paused." 5
+    local paused_at
+    paused_at=$(e2e_text 1017)
+    e2e_check "native: the pause shows a cursor inside the data" e2e_inside "$paused_at" 1 47999
+    sleep 0.3
+    xdotool key alt+a
+    e2e_check "native: Alt+A resumes" e2e_status_becomes "Playing" 5
+    e2e_until 5 _native_position_past $((paused_at + 4000))
+    xdotool key alt+s
+    e2e_check "native: Alt+S stops" e2e_status_becomes "Sound stopped." 5
+    e2e_check "native: the stopped layout after Stop" e2e_equals "$(_native_layout)" 100
+    sleep 0.5
+    xdotool key alt+p
+    e2e_check "native: Play again runs to the end of the data" e2e_status_becomes "Sound stopped." 15
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    local wav lines s1 s2 s3 a0 a1 b0 c0 c1
+    wav=$(e2e_record_stop)
+    lines=$(e2e_native_stretches "$wav" "$E2E_OUT/native-sweep.wav")
+    echo "$lines" >&2
+    read -r _ _ _ a0 a1 <<<"$(sed -n 1p <<<"$lines")"
+    read -r _ _ _ b0 _ <<<"$(sed -n 2p <<<"$lines")"
+    read -r _ _ _ c0 c1 <<<"$(sed -n 3p <<<"$lines")"
+    e2e_check "native: three stretches heard" e2e_equals "$(wc -l <<<"$lines")" 3
+    e2e_check "native: the first Play starts at byte 0" e2e_near "${a0:-x}" 0 250
+    e2e_check "native: the pause stops the sound where the position says" e2e_near "${a1:-x}" "$paused_at" 250
+    e2e_check "native: the resume starts Pause backup x 1000 bytes earlier" e2e_near "${b0:-x}" $((paused_at - 3000)) 250
+    e2e_check "native: the second Play starts at byte 0" e2e_near "${c0:-x}" 0 250
+    e2e_check "native: and plays to the end of the data" e2e_near "${c1:-x}" 48000 250
+}
+
+e2e_scenario_native_automatic_pausing() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep20.wav" 20 >/dev/null  # 160000 bytes
+    e2e_record_start native-cycle
+    e2e_start_native
+    e2e_check "native: dialog appears for the cycle" e2e_wait_window "Velmorin - " 15 ||
+        { e2e_record_stop >/dev/null; return; }
+    e2e_native_load "$E2E_OUT/native-sweep20.wav"
+    e2e_native_click 1010
+    e2e_check "native: a click checks Use automatic pausing" e2e_until 5 e2e_auto_checked
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    # 2.5 play, 2.5 pause, 1.75 play, 2.5 pause, 1.75 play: 11 s, then the third pause.
+    sleep 11.5
+    e2e_status_becomes "Paused." 10
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    local wav body k t0 t1 o0 o1 prev_end="" i=0
+    local expected_ms=(2500 2500 1750 2500 1750)
+    wav=$(e2e_record_stop)
+    "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/native-sweep20.wav" >"$wav.stretches"
+    cat "$wav.stretches" >&2
+    body=$(sed -n '/^sound/,$p' "$wav.stretches" | head -5)
+    while read -r k t0 t1 o0 o1; do
+        e2e_check "native: cycle stretch $((i + 1)) ($k) lasts ${expected_ms[$i]} ms within 250" \
+            e2e_near "$((t1 - t0))" "${expected_ms[$i]}" 250
+        if [ "$k" = sound ] && [ -n "$prev_end" ]; then
+            e2e_check "native: cycle resume $((i / 2)) starts 3000 bytes back" e2e_near "$o0" $((prev_end - 3000)) 300
+        fi
+        [ "$k" = sound ] && prev_end=$o1
+        i=$((i + 1))
+    done <<<"$body"
+    e2e_check "native: five stretches of the cycle seen" e2e_equals "$i" 5
+}
+
+e2e_auto_checked() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_field 1010 check)" = 1 ]; }
+
+_native_focused_name() { xdotool getwindowname "$(xdotool getwindowfocus)" 2>/dev/null; }
+
+e2e_scenario_native_hotkeys_from_xterm() {
+    "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep20.wav" 20 >/dev/null
+    e2e_record_start native-hotkeys
+    e2e_start_native
+    e2e_check "native: dialog appears for the hotkeys" e2e_wait_window "Velmorin - " 15 ||
+        { e2e_record_stop >/dev/null; return; }
+    e2e_native_load "$E2E_OUT/native-sweep20.wav"
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_status_becomes "Playing" 5
+    # xterm, a plain X program, takes the keyboard; the keys go to the X server.
+    xterm -T velmorin-e2e-xterm -e sleep 120 &
+    local xterm=$!
+    e2e_own_pids+=("$xterm")
+    e2e_focus '^velmorin-e2e-xterm$'
+    e2e_check "native: xterm has the keyboard" e2e_equals "$(_native_focused_name)" velmorin-e2e-xterm
+    sleep 0.6
+    xdotool key alt+j
+    e2e_check "native: Alt+J pauses while xterm has the keyboard" e2e_status_becomes "Paused." 5
+    sleep 0.4
+    xdotool key alt+j  # resumes 8000 x 3 / 4 = 6000 bytes back
+    sleep 1
+    xdotool key alt+k
+    sleep 0.5
+    xdotool key alt+h
+    e2e_check "native: the sound plays on after the skips" e2e_status_becomes "Playing" 5
+    e2e_check "native: xterm kept the keyboard" e2e_equals "$(_native_focused_name)" velmorin-e2e-xterm
+    sleep 3
+    kill "$xterm" 2>/dev/null
+    wait "$xterm" 2>/dev/null
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    local wav lines a1 b0 b1 c0 c1 d0
+    wav=$(e2e_record_stop)
+    lines=$(e2e_native_stretches "$wav" "$E2E_OUT/native-sweep20.wav")
+    echo "$lines" >&2
+    read -r _ _ _ _ a1 <<<"$(sed -n 1p <<<"$lines")"
+    read -r _ _ _ b0 b1 <<<"$(sed -n 2p <<<"$lines")"
+    read -r _ _ _ c0 c1 <<<"$(sed -n 3p <<<"$lines")"
+    read -r _ _ _ d0 _ <<<"$(sed -n 4p <<<"$lines")"
+    e2e_check "native: four stretches heard" e2e_equals "$(wc -l <<<"$lines")" 4
+    e2e_check "native: Alt+J resumes 6000 bytes (backup 3 at 8000/s) before the pause" e2e_near "${b0:-x}" $((a1 - 6000)) 300
+    e2e_check "native: Alt+K skips 15000 bytes forward" e2e_near "${c0:-x}" $((b1 + 15000)) 300
+    e2e_check "native: Alt+H skips 15000 bytes back" e2e_near "${d0:-x}" $((c1 - 15000)) 300
+}
+
+e2e_scenario_native_hotkey_taken() {
+    "$E2E_BIN/x11_client" grab k >"$E2E_OUT/native-grab.out" &
+    local holder=$!
+    e2e_own_pids+=("$holder")
+    e2e_until 5 grep -q grabbed "$E2E_OUT/native-grab.out"
+    e2e_start_native
+    e2e_check "native: a taken hotkey gives the Failed box" e2e_wait_window "Orvanth" 15 &&
+        e2e_check "native: which says Failed" e2e_equals "$(e2e_inspect Orvanth | grep -c '^other role=label .* text=Failed$')" 1
+    e2e_focus '^Orvanth$'
+    xdotool key Return
+    e2e_check "native: the dialog comes after the box" e2e_wait_window "Velmorin - " 15
+    e2e_check "native: one box only" e2e_fails e2e_inspect Orvanth
+    e2e_native_load "$E2E_OUT/native-sweep20.wav"
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_status_becomes "Playing" 5
+    xdotool key alt+j
+    e2e_check "native: the other hotkeys still work" e2e_status_becomes "Paused." 5
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_check "native: ends with status 1" e2e_exits_with 1
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+}
+
+e2e_scenario_native_about_while_playing() {
+    e2e_record_start native-about
+    e2e_start_native
+    e2e_check "native: dialog appears for the About box" e2e_wait_window "Velmorin - " 15 ||
+        { e2e_record_stop >/dev/null; return; }
+    e2e_native_load "$E2E_OUT/native-sweep20.wav"
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_status_becomes "Playing" 5
+    # Alt+H is the skip-back hotkey; the keyboard reaches the Help menu through F10.
+    xdotool key F10
+    sleep 0.3
+    xdotool key Right
+    sleep 0.3
+    xdotool key Down Return
+    e2e_check "native: Help > About... opens the About box" e2e_wait_window "About Velmorin" 10
+    local about
+    about=$(e2e_inspect "About Velmorin")
+    e2e_check "native: the About box's text, icon and OK button" e2e_equals \
+        "$(grep -cE '^other role=(label .*text=A nifty program for playing back wav files so you can transcribe them\.|icon .*|push button .*text=OK)$' <<<"$about")" 3
+    local before
+    before=$(e2e_text 1017)
+    e2e_check "native: the sound plays on while the About box is up" e2e_until 5 _native_position_past $((before + 8000))
+    e2e_check "native: the status says so" e2e_equals "$(e2e_text 1016)" Playing
+    e2e_focus '^About Velmorin$'
+    xdotool key Escape
+    e2e_check "native: Esc closes the About box" e2e_window_gone "About Velmorin" 5
+    sleep 1
+    e2e_focus '^Velmorin - '
+    xdotool key alt+s
+    e2e_status_becomes "Sound stopped." 5
+    xdotool key Escape
+    e2e_wait_exit 10
+    local wav lines
+    wav=$(e2e_record_stop)
+    lines=$(e2e_native_stretches "$wav" "$E2E_OUT/native-sweep20.wav")
+    echo "$lines" >&2
+    e2e_check "native: one stretch from byte 0, the About box made no gap" \
+        e2e_equals "$(wc -l <<<"$lines") $(awk '{ print ($4 < 250) }' <<<"$lines")" "1 1"
+}
+
+e2e_scenario_native_no_sound_server() {
+    e2e_start_native PULSE_SERVER=unix:/nonexistent
+    e2e_check "native: without a sound server the start-up box shows" e2e_wait_window "DirectSound Sample" 15 &&
+        e2e_check "native: with its text" e2e_equals \
+            "$(e2e_inspect "DirectSound Sample" | grep -c '^other role=label .*text=Error initializing DirectSound.  Sample will now exit.$')" 1
+    e2e_check "native: and no dialog" e2e_fails e2e_inspect "Velmorin - "
+    e2e_focus '^DirectSound Sample$'
+    xdotool key Return
+    e2e_check "native: dismissing it ends the program with status 1" e2e_exits_with 1
+}
+
+e2e_native_start_session || { e2e_check "native: a D-Bus session starts" false; return; }
+e2e_pulse_start || { e2e_check "native: PulseAudio starts" false; e2e_native_stop_session; return; }
+e2e_scenario_native_first_state
+e2e_scenario_native_transport
+e2e_scenario_native_automatic_pausing
+e2e_scenario_native_hotkeys_from_xterm
+e2e_scenario_native_hotkey_taken
+e2e_scenario_native_about_while_playing
+e2e_scenario_native_no_sound_server
+e2e_end_own
+e2e_pulse_stop
+e2e_native_stop_session
