@@ -229,3 +229,23 @@ TEST_F(FileOpenTest, ANewFileLeavesThePreviousSoundInTheBufferUntilPlay) {
 }
 
 }  // namespace
+
+TEST_F(FileOpenTest, PosixPathsStartInTheDocumentsFolderAndCutAtTheLastSlash) {
+    dialog.UsePosixPaths("/home/ann/Documents");
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[0].initialDir, "/home/ann/Documents");
+    const std::string good = dir.Write("good.wav", BuildPcmWave(1, 8000, 8, PatternBytes(800)));
+    Choose(good);
+    EXPECT_EQ(Status(), "File loaded.");
+    EXPECT_EQ(lastDirectory, good.substr(0, good.rfind('/')));
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs()[2].initialFile, good);
+    // A backslash is an ordinary character in a POSIX name.
+    Choose("/srv/rec/day\\2.wav");
+    EXPECT_STREQ(lastDirectory, "/srv/rec");
+    // A file in the root directory: the next dialog starts in the root, not anew.
+    Choose("/take.wav");
+    EXPECT_STREQ(lastDirectory, "/");
+    Cancel();
+    EXPECT_EQ(dialog.OpenFileDialogs().back().initialDir, "/");
+}
