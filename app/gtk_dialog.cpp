@@ -18,10 +18,15 @@ constexpr const char* kWidgetName = "velmorin";
 struct TimerTick {
     GtkMainDialog* dialog;
     uintptr_t id;
+    guint milliseconds;
 };
 
 gboolean OnTimerTick(gpointer data) {
     auto* tick = static_cast<TimerTick*>(data);
+    // The next period starts now, as WM_TIMER's does once retrieved: a box the handler
+    // opens ticks one period later, not at once.
+    g_source_set_ready_time(g_main_current_source(),
+                            g_get_monotonic_time() + gint64{tick->milliseconds} * 1000);
     tick->dialog->Dispatch(WINMSG_TIMER, tick->id, 0);
     return G_SOURCE_CONTINUE;
 }
@@ -122,6 +127,8 @@ GtkMainDialog::~GtkMainDialog() {
         g_source_remove(timer.second);
     if (pumpSource_ != 0)
         g_source_remove(pumpSource_);
+    if (textSource_ != 0)
+        g_source_remove(textSource_);
     if (window_ != nullptr)
         gtk_widget_destroy(window_);
     for (GdkPixbuf* icon : {icon_, icon16_, bigIcon_, smallIcon_}) {
@@ -170,9 +177,11 @@ void GtkMainDialog::Build() {
             case ControlKind::PlainSlider:
             case ControlKind::EndTickSlider:
             case ControlKind::TickSlider:
-                c.widget = gtk_scale_new(GTK_ORIENTATION_HORIZONTAL,
-                                         gtk_adjustment_new(0, 0, 100, 1, 1, 0));
+                c.widget =
+                    gtk_scale_new(GTK_ORIENTATION_HORIZONTAL, gtk_adjustment_new(0, 0, 0, 1, 1, 0));
                 gtk_scale_set_draw_value(GTK_SCALE(c.widget), FALSE);
+                // A trackbar's channel has no filled part.
+                gtk_scale_set_has_origin(GTK_SCALE(c.widget), FALSE);
                 gtk_scale_set_digits(GTK_SCALE(c.widget), 0);
                 gtk_range_set_round_digits(GTK_RANGE(c.widget), 0);
                 break;
@@ -333,10 +342,40 @@ void GtkMainDialog::SetItemText(int id, const char* text) {
         return;
     c->text = text;
     if (GTK_IS_LABEL(c->widget)) {
-        gtk_label_set_text(GTK_LABEL(c->widget), text);
+        c->shown = false;
+        ShowTexts();
     } else if (GTK_IS_BUTTON(c->widget)) {
         gtk_button_set_label(GTK_BUTTON(c->widget), MnemonicLabel(text).c_str());
     }
+}
+
+void GtkMainDialog::ShowTexts() {
+    // A text that changes at every poll tick would be laid out and painted up to 60 times
+    // a second, which costs several per cent of a core; the eye reads no more than about
+    // 20 changes a second. The first change after a quiet spell shows at once.
+    const gint64 now = g_get_monotonic_time();
+    const gint64 due = textsShownAt_ + gint64{kTextIntervalMs} * 1000;
+    if (now < due) {
+        if (textSource_ == 0) {
+            textSource_ = g_timeout_add(static_cast<guint>((due - now + 999) / 1000),
+                                        &GtkMainDialog::OnShowTexts, this);
+        }
+        return;
+    }
+    textsShownAt_ = now;
+    for (Control& c : controls_) {
+        if (!c.shown && GTK_IS_LABEL(c.widget)) {
+            gtk_label_set_text(GTK_LABEL(c.widget), c.text.c_str());
+            c.shown = true;
+        }
+    }
+}
+
+gboolean GtkMainDialog::OnShowTexts(gpointer self) {
+    auto* dialog = static_cast<GtkMainDialog*>(self);
+    dialog->textSource_ = 0;
+    dialog->ShowTexts();
+    return G_SOURCE_REMOVE;
 }
 
 void GtkMainDialog::EnableItem(int id, bool enable) {
@@ -385,12 +424,19 @@ void GtkMainDialog::PostTrackbarMessage(int id, TrackbarMessage message, int32_t
 void GtkMainDialog::ShowTrack(Control& c) {
     const TrackbarState& t = c.track;
     GtkAdjustment* adjustment = gtk_range_get_adjustment(GTK_RANGE(c.widget));
+    const double upper = std::max(t.rangeMin, t.rangeMax);
+    const bool range = gtk_adjustment_get_lower(adjustment) != t.rangeMin ||
+                       gtk_adjustment_get_upper(adjustment) != upper;
+    // An unchanged adjustment is left alone: reconfiguring it lays the whole window out
+    // again, and the poll posts the same thumb many times a second.
+    if (!range && gtk_adjustment_get_value(adjustment) == t.pos)
+        return;
     g_signal_handler_block(c.widget, c.valueHandler);
     // Page size 0, so that the thumb reaches the maximum.
-    gtk_adjustment_configure(adjustment, t.pos, t.rangeMin, std::max(t.rangeMin, t.rangeMax), 1,
+    gtk_adjustment_configure(adjustment, t.pos, t.rangeMin, upper, 1,
                              std::max(1, (t.rangeMax - t.rangeMin) / 5), 0);
     g_signal_handler_unblock(c.widget, c.valueHandler);
-    if (c.kind == ControlKind::PlainSlider)
+    if (c.kind == ControlKind::PlainSlider || !range)
         return;
     gtk_scale_clear_marks(GTK_SCALE(c.widget));
     if (c.kind == ControlKind::EndTickSlider || t.rangeMax - t.rangeMin > 1000) {
@@ -484,10 +530,15 @@ void GtkMainDialog::PostSetIcon(IconSize size, IconHandle icon) {
 
 void GtkMainDialog::SetTimer(uintptr_t id, uint32_t milliseconds) {
     KillTimer(id);
-    auto* tick = new TimerTick{this, id};
-    timers_[id] = g_timeout_add_full(G_PRIORITY_DEFAULT, std::max(milliseconds, kShortestTimerMs),
-                                     OnTimerTick, tick,
-                                     [](gpointer data) { delete static_cast<TimerTick*>(data); });
+    const guint interval = std::max(milliseconds, kShortestTimerMs);
+    // May recurse: a modal box opened from a tick's handler runs a nested loop, in which
+    // this timer goes on ticking, as it does under the dialog manager's modal loops.
+    GSource* source = g_timeout_source_new(interval);
+    g_source_set_can_recurse(source, TRUE);
+    g_source_set_callback(source, OnTimerTick, new TimerTick{this, id, interval},
+                          [](gpointer data) { delete static_cast<TimerTick*>(data); });
+    timers_[id] = g_source_attach(source, nullptr);
+    g_source_unref(source);
 }
 
 void GtkMainDialog::KillTimer(uintptr_t id) {

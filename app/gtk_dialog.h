@@ -6,6 +6,8 @@
 // - posted thumbs, ranges and icons are applied after the current handler returns, in
 //   order; every slider whose thumb or range changed (by a post or by the user) then
 //   sends WM_NOTIFY once, as a redrawn trackbar does;
+// - a label's new text reaches the screen at once, or, while texts change faster, at most
+//   every 50 ms (the poll rewrites the position at every tick);
 // - push buttons, check boxes (toggled first), menu items and mnemonics send WM_COMMAND;
 //   Esc and the close box send IDCANCEL, Enter outside a push button IDOK;
 // - timers are GLib timeouts (0 ms asks for the shortest, 10 ms); hotkeys are grabbed on
@@ -90,6 +92,7 @@ class GtkMainDialog final : public Dialog {
         std::string text;
         TrackbarState track;
         gulong valueHandler = 0;
+        bool shown = true;  // the label shows `text`
     };
     struct Posted {
         bool trackbar;
@@ -108,8 +111,10 @@ class GtkMainDialog final : public Dialog {
     void SchedulePump();
     void Pump();
     void Destroy();
+    void ShowTexts();
 
     static gboolean OnPump(gpointer self);
+    static gboolean OnShowTexts(gpointer self);
     static void OnClicked(GtkWidget* widget, gpointer self);
     static gboolean OnMnemonic(GtkWidget* widget, gboolean cycling, gpointer self);
     static void OnValueChanged(GtkRange* range, gpointer self);
@@ -125,6 +130,9 @@ class GtkMainDialog final : public Dialog {
     std::vector<Posted> posted_;
     std::vector<int> redrawn_;
     guint pumpSource_ = 0;
+    static constexpr int kTextIntervalMs = 50;
+    guint textSource_ = 0;
+    gint64 textsShownAt_ = 0;
     std::map<uintptr_t, guint> timers_;
     AtomTable atoms_;
     X11HotKeys hotkeys_;

@@ -3,10 +3,18 @@
 #include <keybinder.h>
 
 #include <cctype>
+#include <set>
 
 namespace {
 // RegisterHotKey's modifier bits.
 constexpr uint32_t kAlt = 0x1, kControl = 0x2, kShift = 0x4, kWin = 0x8;
+
+// The accelerators bound in this process, by any instance: keybinder unbinds by string
+// and handler alone, so two instances holding one accelerator would unbind each other's.
+std::set<std::string>& Taken() {
+    static std::set<std::string> taken;
+    return taken;
+}
 }  // namespace
 
 X11HotKeys::X11HotKeys(Handler handler) : handler_(std::move(handler)) {
@@ -18,8 +26,10 @@ X11HotKeys::X11HotKeys(Handler handler) : handler_(std::move(handler)) {
 }
 
 X11HotKeys::~X11HotKeys() {
-    for (const auto& entry : bound_)
+    for (const auto& entry : bound_) {
         keybinder_unbind(entry.second.c_str(), &X11HotKeys::OnKey);
+        Taken().erase(entry.second);
+    }
 }
 
 std::string X11HotKeys::Accelerator(uint32_t modifiers, uint32_t virtualKey) {
@@ -42,15 +52,12 @@ std::string X11HotKeys::Accelerator(uint32_t modifiers, uint32_t virtualKey) {
 
 bool X11HotKeys::Register(int id, uint32_t modifiers, uint32_t virtualKey) {
     const std::string accelerator = Accelerator(modifiers, virtualKey);
-    if (accelerator.empty() || bound_.count(id) != 0)
+    if (accelerator.empty() || bound_.count(id) != 0 || Taken().count(accelerator) != 0)
         return false;
-    for (const auto& entry : bound_) {
-        if (entry.second == accelerator)
-            return false;
-    }
     if (!keybinder_bind(accelerator.c_str(), &X11HotKeys::OnKey, this))
         return false;
     bound_[id] = accelerator;
+    Taken().insert(accelerator);
     return true;
 }
 
@@ -59,6 +66,7 @@ void X11HotKeys::Unregister(int id) {
     if (it == bound_.end())
         return;
     keybinder_unbind(it->second.c_str(), &X11HotKeys::OnKey);
+    Taken().erase(it->second);
     bound_.erase(it);
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds both flavours, runs the native
-# tests, the Windows tests under Wine and the end-to-end scenarios, and ends with
+# The test command: installs what is missing, builds both programs (the native Linux one
+# and velmorin.exe), runs the native tests, the GTK adapter's tests, the Windows tests under
+# Wine and the end-to-end scenarios of both programs, and ends with
 # "N passed, N failed" over all of them. Exit status 1 on any failure.
 set -u
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,6 +38,8 @@ gtest_tally() {  # layer exit-status output-file
 
 echo "== building native"
 velmorin_build native || { echo "0 passed, 1 failed"; exit 1; }
+echo "== building linux"
+velmorin_build linux velmorin gtk_dialog_tests || { echo "0 passed, 1 failed"; exit 1; }
 echo "== building windows"
 velmorin_build windows || { echo "0 passed, 1 failed"; exit 1; }
 
@@ -63,6 +66,11 @@ log=$VELMORIN_BUILD/windows-tests.log
 # A modal box nobody answers must not hang the run.
 (cd "$VELMORIN_BUILD" && timeout 300 wine "$VELMORIN_BUILD/windows/tests/windows/windows_tests.exe") >"$log" 2>&1
 gtest_tally windows $? "$log"
+
+log=$VELMORIN_BUILD/gtk-tests.log
+# The adapter's own tests need a display, not the accessibility bus.
+(cd "$VELMORIN_BUILD" && NO_AT_BRIDGE=1 timeout 300 "$VELMORIN_BUILD/linux/tests/gtk/gtk_dialog_tests") >"$log" 2>&1
+gtest_tally gtk $? "$log"
 
 log=$VELMORIN_BUILD/e2e.log
 timeout 900 bash "$repo/tests/e2e/run.sh" >"$log" 2>&1
