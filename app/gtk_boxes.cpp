@@ -77,8 +77,9 @@ int GtkMainDialog::ShowMessageBox(MessageBoxOwner owner, const char* text, const
     GtkWindow* parent = owner == MessageBoxOwner::MainDialog ? GTK_WINDOW(window_) : nullptr;
     const GtkMessageType type =
         (style & MESSAGEBOX_ICONERROR) != 0 ? GTK_MESSAGE_ERROR : GTK_MESSAGE_OTHER;
-    GtkWidget* box =
-        gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s", text);
+    WidgetOwner boxOwner(
+        gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_OK, "%s", text));
+    GtkWidget* box = boxOwner.get();
     gtk_window_set_title(GTK_WINDOW(box), caption);
     // A screen reader names a message box by its type ("Error"); the caption is what the
     // user sees.
@@ -86,12 +87,12 @@ int GtkMainDialog::ShowMessageBox(MessageBoxOwner owner, const char* text, const
     if (parent == nullptr)
         gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_dialog_run(GTK_DIALOG(box));
-    gtk_widget_destroy(box);
     return COMMAND_OK;
 }
 
 void GtkMainDialog::ShowAboutBox() {
-    GtkWidget* about = gtk_dialog_new();
+    WidgetOwner owner(gtk_dialog_new());
+    GtkWidget* about = owner.get();
     gtk_widget_set_name(about, "velmorin");
     gtk_window_set_title(GTK_WINDOW(about), kAboutCaption);
     gtk_window_set_transient_for(GTK_WINDOW(about), GTK_WINDOW(window_));
@@ -126,13 +127,13 @@ void GtkMainDialog::ShowAboutBox() {
     }
     gtk_widget_show_all(about);
     gtk_dialog_run(GTK_DIALOG(about));
-    gtk_widget_destroy(about);
 }
 
 bool GtkMainDialog::ChooseOpenFile(const OpenFileRequest& request) {
-    GtkWidget* chooser = gtk_file_chooser_dialog_new(
+    WidgetOwner owner(gtk_file_chooser_dialog_new(
         request.title, GTK_WINDOW(window_), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-        GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+        GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr));
+    GtkWidget* chooser = owner.get();
     GtkFileChooser* files = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_local_only(files, TRUE);
     AddFilters(files, request.filter, request.filterIndex);
@@ -167,6 +168,5 @@ bool GtkMainDialog::ChooseOpenFile(const OpenFileRequest& request) {
         chosen = true;
         break;
     }
-    gtk_widget_destroy(chooser);
     return chosen;
 }

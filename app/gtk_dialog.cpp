@@ -122,26 +122,12 @@ GtkMainDialog::GtkMainDialog(DialogProcedure procedure)
     Build();
 }
 
-GtkMainDialog::~GtkMainDialog() {
-    for (const auto& timer : timers_)
-        g_source_remove(timer.second);
-    if (pumpSource_ != 0)
-        g_source_remove(pumpSource_);
-    if (textSource_ != 0)
-        g_source_remove(textSource_);
-    if (window_ != nullptr)
-        gtk_widget_destroy(window_);
-    for (GdkPixbuf* icon : {icon_, icon16_, bigIcon_, smallIcon_}) {
-        if (icon != nullptr)
-            g_object_unref(icon);
-    }
-    if (loop_ != nullptr)
-        g_main_loop_unref(loop_);
-}
+GtkMainDialog::~GtkMainDialog() = default;
 
 void GtkMainDialog::Build() {
     InstallStyle();
-    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    windowOwner_.reset(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    window_ = windowOwner_.get();
     gtk_widget_set_name(window_, kWidgetName);
     gtk_window_set_title(GTK_WINDOW(window_), "Velmorin");
     gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
@@ -284,11 +270,11 @@ GtkWidget* GtkMainDialog::Item(int id) {
 }
 
 intptr_t GtkMainDialog::Run() {
-    loop_ = g_main_loop_new(nullptr, FALSE);
+    loop_.reset(g_main_loop_new(nullptr, FALSE));
     Dispatch(WINMSG_INITDIALOG, 0, 0);
     if (!destroyed_) {
         gtk_widget_show_all(window_);
-        g_main_loop_run(loop_);
+        g_main_loop_run(loop_.get());
     }
     gtk_widget_hide(window_);
     return endCode_;
@@ -312,13 +298,11 @@ void GtkMainDialog::Destroy() {
     procedure_(*this, WINMSG_DESTROY, 0, 0);
     --depth_;
     destroyed_ = true;
-    for (const auto& timer : timers_)
-        g_source_remove(timer.second);
     timers_.clear();
     posted_.clear();
     redrawn_.clear();
-    if (loop_ != nullptr)
-        g_main_loop_quit(loop_);
+    if (loop_)
+        g_main_loop_quit(loop_.get());
 }
 
 void GtkMainDialog::EndDialog(intptr_t result) {
@@ -356,9 +340,9 @@ void GtkMainDialog::ShowTexts() {
     const gint64 now = g_get_monotonic_time();
     const gint64 due = textsShownAt_ + gint64{kTextIntervalMs} * 1000;
     if (now < due) {
-        if (textSource_ == 0) {
-            textSource_ = g_timeout_add(static_cast<guint>((due - now + 999) / 1000),
-                                        &GtkMainDialog::OnShowTexts, this);
+        if (!textSource_) {
+            textSource_ = SourceOwner(g_timeout_add(static_cast<guint>((due - now + 999) / 1000),
+                                                    &GtkMainDialog::OnShowTexts, this));
         }
         return;
     }
@@ -373,7 +357,7 @@ void GtkMainDialog::ShowTexts() {
 
 gboolean GtkMainDialog::OnShowTexts(gpointer self) {
     auto* dialog = static_cast<GtkMainDialog*>(self);
-    dialog->textSource_ = 0;
+    dialog->textSource_.Forget();
     dialog->ShowTexts();
     return G_SOURCE_REMOVE;
 }
@@ -455,13 +439,15 @@ void GtkMainDialog::MarkRedrawn(int id) {
 }
 
 void GtkMainDialog::SchedulePump() {
-    if (pumpSource_ == 0 && !destroyed_)
-        pumpSource_ = g_idle_add_full(G_PRIORITY_HIGH, &GtkMainDialog::OnPump, this, nullptr);
+    if (!pumpSource_ && !destroyed_) {
+        pumpSource_ =
+            SourceOwner(g_idle_add_full(G_PRIORITY_HIGH, &GtkMainDialog::OnPump, this, nullptr));
+    }
 }
 
 gboolean GtkMainDialog::OnPump(gpointer self) {
     auto* dialog = static_cast<GtkMainDialog*>(self);
-    dialog->pumpSource_ = 0;
+    dialog->pumpSource_.Forget();
     dialog->Pump();
     return G_SOURCE_REMOVE;
 }
@@ -474,18 +460,14 @@ void GtkMainDialog::Pump() {
             const Posted p = posted_.front();
             posted_.erase(posted_.begin());
             if (!p.trackbar) {
-                GdkPixbuf*& slot = p.size == IconSize::Big ? bigIcon_ : smallIcon_;
+                GObjectOwner<GdkPixbuf>& slot = p.size == IconSize::Big ? bigIcon_ : smallIcon_;
                 auto* icon = static_cast<GdkPixbuf*>(p.icon);
                 // The icon group's small image for the small icon.
-                if (p.size == IconSize::Small && icon == icon_ && icon16_ != nullptr)
-                    icon = icon16_;
-                if (icon != nullptr)
-                    g_object_ref(icon);
-                if (slot != nullptr)
-                    g_object_unref(slot);
-                slot = icon;
+                if (p.size == IconSize::Small && icon == icon_.get() && icon16_)
+                    icon = icon16_.get();
+                slot.reset(icon != nullptr ? GDK_PIXBUF(g_object_ref(icon)) : nullptr);
                 GList* icons = nullptr;
-                for (GdkPixbuf* i : {bigIcon_, smallIcon_}) {
+                for (GdkPixbuf* i : {bigIcon_.get(), smallIcon_.get()}) {
                     if (i != nullptr)
                         icons = g_list_append(icons, i);
                 }
@@ -509,18 +491,16 @@ void GtkMainDialog::Pump() {
             Dispatch(WINMSG_NOTIFY, static_cast<uintptr_t>(id), 0);
         }
     }
-    if (pumpSource_ != 0 && posted_.empty() && redrawn_.empty()) {
-        g_source_remove(pumpSource_);
-        pumpSource_ = 0;
-    }
+    if (posted_.empty() && redrawn_.empty())
+        pumpSource_.Reset();
 }
 
 IconHandle GtkMainDialog::LoadMainIcon() {
-    if (icon_ == nullptr) {
-        icon_ = LoadProgramIcon(32);
-        icon16_ = LoadProgramIcon(16);
+    if (!icon_) {
+        icon_.reset(LoadProgramIcon(32));
+        icon16_.reset(LoadProgramIcon(16));
     }
-    return icon_;
+    return icon_.get();
 }
 
 void GtkMainDialog::PostSetIcon(IconSize size, IconHandle icon) {
@@ -537,16 +517,12 @@ void GtkMainDialog::SetTimer(uintptr_t id, uint32_t milliseconds) {
     g_source_set_can_recurse(source, TRUE);
     g_source_set_callback(source, OnTimerTick, new TimerTick{this, id, interval},
                           [](gpointer data) { delete static_cast<TimerTick*>(data); });
-    timers_[id] = g_source_attach(source, nullptr);
+    timers_[id] = SourceOwner(g_source_attach(source, nullptr));
     g_source_unref(source);
 }
 
 void GtkMainDialog::KillTimer(uintptr_t id) {
-    auto it = timers_.find(id);
-    if (it == timers_.end())
-        return;
-    g_source_remove(it->second);
-    timers_.erase(it);
+    timers_.erase(id);
 }
 
 uint16_t GtkMainDialog::AddGlobalAtom(const char* name) {

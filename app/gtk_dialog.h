@@ -29,6 +29,7 @@
 #include "app/atom_table.h"
 #include "app/dialog.h"
 #include "app/dialog_units.h"
+#include "app/gtk_owners.h"
 #include "app/trackbar_state.h"
 #include "app/x11_hotkeys.h"
 #include "res/dialog_template.h"
@@ -123,24 +124,26 @@ class GtkMainDialog final : public Dialog {
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
 
     DialogProcedure procedure_;
+    // Destroyed last, after every source that could still reach it.
+    WidgetOwner windowOwner_;
     GtkWidget* window_ = nullptr;
     GtkWidget* layout_ = nullptr;
     DialogBaseUnits base_{6, 13};
     std::vector<Control> controls_;
     std::vector<Posted> posted_;
     std::vector<int> redrawn_;
-    guint pumpSource_ = 0;
+    SourceOwner pumpSource_;
     static constexpr int kTextIntervalMs = 50;
-    guint textSource_ = 0;
+    SourceOwner textSource_;
     gint64 textsShownAt_ = 0;
-    std::map<uintptr_t, guint> timers_;
+    std::map<uintptr_t, SourceOwner> timers_;
     AtomTable atoms_;
     X11HotKeys hotkeys_;
-    GdkPixbuf* icon_ = nullptr;  // what LoadMainIcon hands out
-    GdkPixbuf* icon16_ = nullptr;
-    GdkPixbuf* bigIcon_ = nullptr;
-    GdkPixbuf* smallIcon_ = nullptr;
-    GMainLoop* loop_ = nullptr;
+    GObjectOwner<GdkPixbuf> icon_;  // what LoadMainIcon hands out
+    GObjectOwner<GdkPixbuf> icon16_;
+    GObjectOwner<GdkPixbuf> bigIcon_;
+    GObjectOwner<GdkPixbuf> smallIcon_;
+    MainLoopOwner loop_;
     int depth_ = 0;
     bool ended_ = false;
     bool destroyed_ = false;
