@@ -22,9 +22,23 @@ e2e_pulse_start || exit 1
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 window_of() { xdotool search --onlyvisible --name '^Velmorin - ' 2>/dev/null | head -1; }
+until_found() {  # pattern: waits at most 20 s for a visible window of that name
+    local end=$(($(now_ms) + 20000))
+    until xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; do
+        [ "$(now_ms)" -gt "$end" ] && { echo "no window $1 within 20 s" >&2; exit 1; }
+        sleep 0.01
+    done
+}
+focus_key() {  # keys...: to the main dialog
+    local window
+    window=$(window_of)
+    xdotool windowfocus "$window"
+    sleep 0.2
+    xdotool key "$@"
+}
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 close_app() {  # pid
-    xdotool windowfocus --sync "$(window_of)" key Escape
+    focus_key Escape
     wait "$1"
 }
 
@@ -33,7 +47,7 @@ for run in 1 2 3 4 5; do
     t0=$(now_ms)
     HOME=$out/home "$exe" >/dev/null 2>&1 &
     app=$!
-    until [ -n "$(window_of)" ]; do sleep 0.01; done
+    until_found '^Velmorin - '
     starts+=($(($(now_ms) - t0)))
     close_app "$app"
 done
@@ -63,19 +77,19 @@ share() {  # pid seconds -> CPU share of one core over that wall time, in percen
 
 HOME=$out/home "$exe" >/dev/null 2>&1 &
 app=$!
-until [ -n "$(window_of)" ]; do sleep 0.01; done
+until_found '^Velmorin - '
 sleep 1
 echo "CPU stopped, 10 s: $(share "$app" 10)"
-xdotool windowfocus --sync "$(window_of)" key alt+f
+focus_key alt+f
 sleep 0.5
 xdotool key o
-until xdotool search --onlyvisible --name '^Open Sound File$' >/dev/null 2>&1; do sleep 0.05; done
+until_found '^Open Sound File$'
 sleep 0.5
 xdotool type --delay 5 "$wav"
 sleep 0.3
 xdotool key Return
-until xdotool search --onlyvisible --name "^Velmorin - \[" >/dev/null 2>&1; do sleep 0.05; done
-xdotool windowfocus --sync "$(window_of)" key alt+p
+until_found '^Velmorin - \['
+focus_key alt+p
 sleep 3  # the whole file is read into the buffer at Play
 echo "CPU playing at 1:1, 10 s: $(share "$app" 10)"
 echo "memory, 200 MB file playing: $(awk '/VmRSS|VmHWM/ { printf "%s %d MiB  ", $1, $2 / 1024 }' "/proc/$app/status")"

@@ -40,7 +40,8 @@ shoot_and_close() {  # screenshot app-pid
         sleep 0.3
         xdotool click 1
     else
-        xdotool windowfocus --sync "$window"
+        xdotool windowfocus "$window"
+        sleep 0.3
     fi
     xdotool key Escape
     wait "$2"

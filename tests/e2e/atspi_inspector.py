@@ -111,8 +111,8 @@ def main():
             lines.append("other role=%s enabled=%d text=%s" % (node.getRoleName(), enabled,
                                                                flat(node.name)))
     for node in found:
-        if node.getRoleName() in MENU_ROLES:
-            menus(node, [], lines) if node.getRoleName() == "menu bar" else None
+        if node.getRoleName() == "menu bar":
+            menus(node, [], lines)
     print("\n".join(lines))
     return 0
 

@@ -70,9 +70,16 @@ e2e_click() {  # title regex, x, y: clicks at that offset from the window's top 
 
 e2e_focus() {  # title regex: clicks the caption, which gives a Wine window the keyboard
     if [ "${E2E_INSPECTOR:-wine}" = atspi ]; then
-        # No window manager draws a caption for a native window: give it the focus.
-        xdotool windowfocus --sync "$(e2e_x_window "$1")" 2>/dev/null
-        sleep 0.2
+        # No window manager draws a caption for a native window: give it the focus, and
+        # wait a bounded time for it to arrive (windowfocus --sync can wait for ever).
+        local id i
+        id=$(e2e_x_window "$1") || return 1
+        xdotool windowfocus "$id" 2>/dev/null
+        for i in $(seq 1 30); do
+            [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && break
+            sleep 0.1
+        done
+        sleep 0.1
         return
     fi
     e2e_click "$1" 60 8
@@ -234,4 +241,23 @@ e2e_tones_in_order() {  # recording base-hz tone-ms
           if (n > 1 && $1 - last > 20) { print "  gap of " $1 - last " ms before tone " n >"/dev/stderr"; bad = 1 }
           last = $2 }
         END { if (n != 4) { print "  " n " tones" >"/dev/stderr"; bad = 1 }; exit bad }'
+}
+
+# The automatic cycle with the first slider values, from track_tone's stretches: 2.5 s
+# played, 2.5 s paused, 1.75 s played, 2.5 s paused, 1.75 s played, each resume 3000
+# bytes (Pause backup 3) before the pause. Silence before Play is not part of it.
+e2e_check_cycle() {  # stretches-file label
+    local body k t0 t1 o0 o1 prev_end="" i=0
+    local expected_ms=(2500 2500 1750 2500 1750)
+    body=$(sed -n '/^sound/,$p' "$1" | head -5)
+    while read -r k t0 t1 o0 o1; do
+        e2e_check "$2stretch $((i + 1)) ($k) lasts ${expected_ms[$i]} ms within 250" \
+            e2e_near "$((t1 - t0))" "${expected_ms[$i]}" 250
+        if [ "$k" = sound ] && [ -n "$prev_end" ]; then
+            e2e_check "$2resume $((i / 2)) starts 3000 bytes back" e2e_near "$o0" $((prev_end - 3000)) 300
+        fi
+        [ "$k" = sound ] && prev_end=$o1
+        i=$((i + 1))
+    done <<<"$body"
+    e2e_check "$2five stretches seen" e2e_equals "$i" 5
 }
