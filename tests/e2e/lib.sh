@@ -246,7 +246,7 @@ e2e_tones_in_order() {  # recording base-hz tone-ms
 # The automatic cycle with the first slider values, from track_tone's stretches: 2.5 s
 # played, 2.5 s paused, 1.75 s played, 2.5 s paused, 1.75 s played, each resume 3000
 # bytes (Pause backup 3) before the pause. Silence before Play is not part of it.
-e2e_check_cycle() {  # stretches-file label
+e2e_check_cycle() {  # stretches-file label [resume tolerance, bytes]
     local body k t0 t1 o0 o1 prev_end="" i=0
     local expected_ms=(2500 2500 1750 2500 1750)
     body=$(sed -n '/^sound/,$p' "$1" | head -5)
@@ -254,7 +254,7 @@ e2e_check_cycle() {  # stretches-file label
         e2e_check "$2stretch $((i + 1)) ($k) lasts ${expected_ms[$i]} ms within 250" \
             e2e_near "$((t1 - t0))" "${expected_ms[$i]}" 250
         if [ "$k" = sound ] && [ -n "$prev_end" ]; then
-            e2e_check "$2resume $((i / 2)) starts 3000 bytes back" e2e_near "$o0" $((prev_end - 3000)) 300
+            e2e_check "$2resume $((i / 2)) starts 3000 bytes back" e2e_near "$o0" $((prev_end - 3000)) "${3:-300}"
         fi
         [ "$k" = sound ] && prev_end=$o1
         i=$((i + 1))

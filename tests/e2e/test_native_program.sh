@@ -142,7 +142,10 @@ e2e_scenario_native_automatic_pausing() {
     wav=$(e2e_record_stop)
     "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/native-sweep20.wav" >"$wav.stretches"
     cat "$wav.stretches" >&2
-    e2e_check_cycle "$wav.stretches" "native: cycle "
+    # Once in four runs the PulseAudio layer's cursor read at an automatic pause lagged
+    # what had been heard by 120 ms (963 bytes at 8000/s), so the resume landed that much
+    # earlier. A wrong backup (none, or the hotkey's 6000) still falls outside 1000.
+    e2e_check_cycle "$wav.stretches" "native: cycle " 1000
 }
 
 e2e_auto_checked() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_field 1010 check)" = 1 ]; }
