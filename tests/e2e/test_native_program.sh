@@ -66,6 +66,10 @@ e2e_scenario_native_first_state() {
     e2e_check "native: File > Exit ends it with status 1" e2e_exits_with 1
 }
 
+_native_offsets() {  # stretch-lines n -> the first and last byte offset of stretch n
+    sed -n "$2p" <<<"$1" | awk '{ print $4, $5 }'
+}
+
 _native_position_past() {  # bytes: the position text shows more than that
     e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1017)" -gt "$1" ] 2>/dev/null
 }
@@ -105,13 +109,13 @@ e2e_scenario_native_transport() {
     e2e_focus '^Velmorin - '
     xdotool key Escape
     e2e_wait_exit 10
-    local wav lines s1 s2 s3 a0 a1 b0 c0 c1
+    local wav lines a0 a1 b0 c0 c1
     wav=$(e2e_record_stop)
     lines=$(e2e_native_stretches "$wav" "$E2E_OUT/native-sweep.wav")
     echo "$lines" >&2
-    read -r _ _ _ a0 a1 <<<"$(sed -n 1p <<<"$lines")"
-    read -r _ _ _ b0 _ <<<"$(sed -n 2p <<<"$lines")"
-    read -r _ _ _ c0 c1 <<<"$(sed -n 3p <<<"$lines")"
+    read -r a0 a1 <<<"$(_native_offsets "$lines" 1)"
+    read -r b0 _ <<<"$(_native_offsets "$lines" 2)"
+    read -r c0 c1 <<<"$(_native_offsets "$lines" 3)"
     e2e_check "native: three stretches heard" e2e_equals "$(wc -l <<<"$lines")" 3
     e2e_check "native: the first Play starts at byte 0" e2e_near "${a0:-x}" 0 250
     e2e_check "native: the pause stops the sound where the position says" e2e_near "${a1:-x}" "$paused_at" 250
@@ -190,10 +194,10 @@ e2e_scenario_native_hotkeys_from_xterm() {
     wav=$(e2e_record_stop)
     lines=$(e2e_native_stretches "$wav" "$E2E_OUT/native-sweep20.wav")
     echo "$lines" >&2
-    read -r _ _ _ _ a1 <<<"$(sed -n 1p <<<"$lines")"
-    read -r _ _ _ b0 b1 <<<"$(sed -n 2p <<<"$lines")"
-    read -r _ _ _ c0 c1 <<<"$(sed -n 3p <<<"$lines")"
-    read -r _ _ _ d0 _ <<<"$(sed -n 4p <<<"$lines")"
+    read -r _ a1 <<<"$(_native_offsets "$lines" 1)"
+    read -r b0 b1 <<<"$(_native_offsets "$lines" 2)"
+    read -r c0 c1 <<<"$(_native_offsets "$lines" 3)"
+    read -r d0 _ <<<"$(_native_offsets "$lines" 4)"
     e2e_check "native: four stretches heard" e2e_equals "$(wc -l <<<"$lines")" 4
     e2e_check "native: Alt+J resumes 6000 bytes (backup 3 at 8000/s) before the pause" e2e_near "${b0:-x}" $((a1 - 6000)) 300
     # A skip while playing moves the cursor, which is what has been heard; what the stream
@@ -275,8 +279,8 @@ e2e_scenario_native_about_while_playing() {
     lines=$(e2e_native_stretches "$wav" "$E2E_OUT/native-sweep20.wav")
     echo "$lines" >&2
     local a0 a1 b0
-    read -r _ _ _ a0 a1 <<<"$(sed -n 1p <<<"$lines")"
-    read -r _ _ _ b0 _ <<<"$(sed -n 2p <<<"$lines")"
+    read -r a0 a1 <<<"$(_native_offsets "$lines" 1)"
+    read -r b0 _ <<<"$(_native_offsets "$lines" 2)"
     e2e_check "native: two stretches: played through the About box's opening, then Alt+J's" \
         e2e_equals "$(wc -l <<<"$lines")" 2
     e2e_check "native: the first from byte 0" e2e_near "${a0:-x}" 0 250
