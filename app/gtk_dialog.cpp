@@ -27,7 +27,7 @@ gboolean OnTimerTick(gpointer data) {
     // opens ticks one period later, not at once.
     g_source_set_ready_time(g_main_current_source(),
                             g_get_monotonic_time() + gint64{tick->milliseconds} * 1000);
-    tick->dialog->Dispatch(WINMSG_TIMER, tick->id, 0);
+    tick->dialog->Deliver(WINMSG_TIMER, tick->id, 0);
     return G_SOURCE_CONTINUE;
 }
 
@@ -118,7 +118,7 @@ GdkPixbuf* LoadProgramIcon(int pixels) {
 
 GtkMainDialog::GtkMainDialog(DialogProcedure procedure)
     : procedure_(std::move(procedure)),
-      hotkeys_([this](int id) { Dispatch(WINMSG_HOTKEY, static_cast<uintptr_t>(id), 0); }) {
+      hotkeys_([this](int id) { Deliver(WINMSG_HOTKEY, static_cast<uintptr_t>(id), 0); }) {
     Build();
 }
 
@@ -289,6 +289,15 @@ intptr_t GtkMainDialog::Dispatch(uint32_t message, uintptr_t wParam, intptr_t lP
     if (depth_ == 0 && ended_ && !destroyed_)
         Destroy();
     return result;
+}
+
+intptr_t GtkMainDialog::Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    // Posted messages, and the notifications of the sliders they redraw, come first, as
+    // the dialog manager's queue has them: a timer's handler never sees a thumb that was
+    // posted before it ticked without the notification that follows.
+    if (!posted_.empty() || !redrawn_.empty())
+        Pump();
+    return Dispatch(message, wParam, lParam);
 }
 
 void GtkMainDialog::Destroy() {
@@ -478,7 +487,10 @@ void GtkMainDialog::Pump() {
             Control* c = Find(p.id);
             if (c == nullptr || !IsSlider(c->kind))
                 continue;
-            c->track.Apply(p.message, p.value);
+            // A thumb posted where it stands is not redrawn, and so sends nothing: the poll
+            // posts the progress at every tick.
+            if (!c->track.Apply(p.message, p.value))
+                continue;
             ShowTrack(*c);
             if (std::find(redrawn_.begin(), redrawn_.end(), p.id) == redrawn_.end())
                 redrawn_.push_back(p.id);

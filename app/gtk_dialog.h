@@ -11,7 +11,8 @@
 // - push buttons, check boxes (toggled first), menu items and mnemonics send WM_COMMAND;
 //   Esc and the close box send IDCANCEL, Enter outside a push button IDOK;
 // - timers are GLib timeouts (0 ms asks for the shortest, 10 ms); hotkeys are grabbed on
-//   the X11 root window and send WM_HOTKEY; the global atoms are the adapter's own;
+//   the X11 root window and send WM_HOTKEY; a tick or a hotkey waits until the posted
+//   messages and their notifications are through; the global atoms are the adapter's own;
 // - message boxes, the About box and the file chooser run nested main loops, so timers
 //   and hotkeys keep arriving while they are up.
 #ifndef VELMORIN_APP_GTK_DIALOG_H
@@ -83,6 +84,9 @@ class GtkMainDialog final : public Dialog {
     // Delivers a message to the procedure now; a dialog that was ended meanwhile is
     // destroyed once the outermost delivery returns.
     intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    // Delivers a message from the queue (a timer's tick, a hotkey, a message from another
+    // way in): whatever was posted before it, and the notifications that follow, first.
+    intptr_t Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
   private:
     struct Control {

@@ -1,6 +1,7 @@
 // A trackbar's range and thumb, as the common control keeps them: 0..100 at 0 when
 // created; a new minimum or maximum pulls the thumb into the range; a position is
-// clamped to it.
+// clamped to it. A trackbar redraws, and so notifies its dialog, only when a message
+// changed its range or thumb.
 #ifndef VELMORIN_APP_TRACKBAR_STATE_H
 #define VELMORIN_APP_TRACKBAR_STATE_H
 
@@ -16,7 +17,9 @@ struct TrackbarState {
 
     int32_t Clamp(int32_t value) const { return std::min(std::max(value, rangeMin), rangeMax); }
 
-    void Apply(TrackbarMessage message, int32_t value) {
+    // True when the range or the thumb changed.
+    bool Apply(TrackbarMessage message, int32_t value) {
+        const TrackbarState before = *this;
         switch (message) {
             case TrackbarMessage::SetPos:
                 pos = Clamp(value);
@@ -30,6 +33,7 @@ struct TrackbarState {
                 pos = std::min(pos, rangeMax);
                 break;
         }
+        return pos != before.pos || rangeMin != before.rangeMin || rangeMax != before.rangeMax;
     }
 };
 

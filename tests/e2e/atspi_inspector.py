@@ -3,6 +3,12 @@
 
   atspi_inspector.py <title-prefix>   the first top-level window of any application whose
                                       name (title) starts with the prefix
+  atspi_inspector.py <title-prefix> --series ID COUNT SECONDS
+                                      the text of the main dialog's control ID, COUNT times,
+                                      SECONDS apart, one line each (reads faster than a
+                                      dump per reading)
+  atspi_inspector.py <title-prefix> --set ID VALUE
+                                      moves the main dialog's slider ID to VALUE, as a drag
 
 Output, one line each, in the format of the Windows inspector where the two meet:
   window title=<title> role=<role> app=<application>
@@ -14,6 +20,7 @@ The main dialog's controls carry the identifiers of its template, which the wind
 in template order. Exit status 2 when no such window exists.
 """
 import sys
+import time
 
 import pyatspi
 
@@ -87,16 +94,47 @@ def menus(node, path, out):
         menus(child, name, out)
 
 
+def main_control(window, wanted):
+    controls = [n for n in walk_all(window) if n.getRoleName() not in MENU_ROLES]
+    if len(controls) != len(TEMPLATE_IDS) or wanted not in TEMPLATE_IDS:
+        return None
+    return controls[TEMPLATE_IDS.index(wanted)]
+
+
+def walk_all(window):
+    found = []
+    walk(window, found)
+    return found
+
+
+def act(window, args):
+    node = main_control(window, int(args[1]))
+    if node is None:
+        return 2
+    if args[0] == "--set" and len(args) == 3:
+        node.queryValue().currentValue = float(args[2])
+        return 0
+    if args[0] == "--series" and len(args) == 4:
+        for i in range(int(args[2])):
+            if i > 0:
+                time.sleep(float(args[3]))
+            print(flat(node.name), flush=True)
+        return 0
+    return 1
+
+
 def main():
-    if len(sys.argv) != 2:
-        print("usage: atspi_inspector.py <title-prefix>", file=sys.stderr)
+    if len(sys.argv) not in (2, 5, 6):
+        print("usage: atspi_inspector.py <title-prefix> [--series ID COUNT SECONDS | --set ID VALUE]",
+              file=sys.stderr)
         return 1
     app, window = find_window(sys.argv[1])
     if window is None:
         return 2
+    if len(sys.argv) > 2:
+        return act(window, sys.argv[2:])
     print("window title=%s role=%s app=%s" % (flat(window.name), window.getRoleName(), app.name))
-    found = []
-    walk(window, found)
+    found = walk_all(window)
     controls = [n for n in found if n.getRoleName() not in MENU_ROLES]
     main_dialog = (window.name or "").startswith("Velmorin") and len(controls) == len(TEMPLATE_IDS)
     lines = []

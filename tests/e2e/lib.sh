@@ -243,21 +243,24 @@ e2e_tones_in_order() {  # recording base-hz tone-ms
         END { if (n != 4) { print "  " n " tones" >"/dev/stderr"; bad = 1 }; exit bad }'
 }
 
-# The automatic cycle with the first slider values, from track_tone's stretches: 2.5 s
-# played, 2.5 s paused, 1.75 s played, 2.5 s paused, 1.75 s played, each resume 3000
-# bytes (Pause backup 3) before the pause. Silence before Play is not part of it.
-e2e_check_cycle() {  # stretches-file label [resume tolerance, bytes]
-    local body k t0 t1 o0 o1 prev_end="" i=0
-    local expected_ms=(2500 2500 1750 2500 1750)
-    body=$(sed -n '/^sound/,$p' "$1" | head -5)
+# The automatic cycle from track_tone's stretches: the first play stretch lasts the Pause
+# Duration, then pauses of the Pause Duration and play stretches of the Play Duration
+# alternate, each resume 3000 bytes (Pause backup 3) before the pause. By default the first
+# slider values (2.5 s, 1.75 s) over five stretches. Silence before Play is not part of it.
+e2e_check_cycle() {  # stretches-file label [resume tolerance, bytes] [pause-ms play-ms stretches]
+    local pause_ms=${4:-2500} play_ms=${5:-1750} count=${6:-5}
+    local body k t0 t1 o0 o1 prev_end="" i=0 expected
+    body=$(sed -n '/^sound/,$p' "$1" | head -"$count")
     while read -r k t0 t1 o0 o1; do
-        e2e_check "$2stretch $((i + 1)) ($k) lasts ${expected_ms[$i]} ms within 250" \
-            e2e_near "$((t1 - t0))" "${expected_ms[$i]}" 250
+        expected=$play_ms
+        [ $i = 0 ] || [ $((i % 2)) = 1 ] && expected=$pause_ms
+        e2e_check "$2stretch $((i + 1)) ($k) lasts $expected ms within 250" \
+            e2e_near "$((t1 - t0))" "$expected" 250
         if [ "$k" = sound ] && [ -n "$prev_end" ]; then
             e2e_check "$2resume $((i / 2)) starts 3000 bytes back" e2e_near "$o0" $((prev_end - 3000)) "${3:-300}"
         fi
         [ "$k" = sound ] && prev_end=$o1
         i=$((i + 1))
     done <<<"$body"
-    e2e_check "$2five stretches seen" e2e_equals "$i" 5
+    e2e_check "$2$count stretches seen" e2e_equals "$i" "$count"
 }

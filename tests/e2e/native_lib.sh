@@ -75,3 +75,16 @@ e2e_native_click() {  # id: clicks the middle of a control of the main dialog
     IFS=, read -r x y w h <<<"$(e2e_field "$1" box)"
     xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 }
+
+e2e_native_slider() {  # id value: moves a slider of the main dialog there, as a drag does
+    timeout 20 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "Velmorin - " --set "$1" "$2"
+}
+
+e2e_native_queue_bytes() {  # bytes-per-second: what the program's stream holds queued
+    # (the server's buffer and sink latency), in bytes of the playing file
+    "${e2e_pulse_client[@]}" pactl list sink-inputs 2>/dev/null | awk -v rate="$1" '
+        /^Sink Input/ { mine = 0 } /application.name = "Velmorin"/ { mine = 1 }
+        /Buffer Latency:/ { buffer = $3 } /Sink Latency:/ { sink = $3 }
+        /application.process.binary/ && mine { found = buffer + sink }
+        END { if (found != "") printf "%d\n", found * rate / 1000000 }'
+}

@@ -131,13 +131,20 @@ e2e_scenario_native_automatic_pausing() {
     e2e_check "native: dialog appears for the cycle" e2e_wait_window "Velmorin - " 15 ||
         { e2e_record_stop >/dev/null; return; }
     e2e_native_load "$E2E_OUT/native-sweep20.wav"
+    # Short stretches, so that eight resumes fit in 16 s: play 1 s, pause 0.75 s.
+    e2e_native_slider 1025 4
+    e2e_native_slider 1026 3
     e2e_native_click 1010
     e2e_check "native: a click checks Use automatic pausing" e2e_until 5 e2e_auto_checked
+    e2e_check "native: the durations read 1.00 sec and 0.75 sec" \
+        e2e_equals "$(e2e_text 1018)|$(e2e_text 1028)" "1.00 sec|0.75 sec"
     sleep 1
     e2e_focus '^Velmorin - '
     xdotool key alt+p
-    # 2.5 play, 2.5 pause, 1.75 play, 2.5 pause, 1.75 play: 11 s, then the third pause.
-    sleep 11.5
+    local queue
+    queue=$(e2e_native_queue_bytes 8000)
+    # 0.75 play, then (0.75 pause, 1 play) eight times: 14.75 s; then a pause.
+    sleep 15
     e2e_status_becomes "Paused." 10
     e2e_focus '^Velmorin - '
     xdotool key Escape
@@ -146,10 +153,36 @@ e2e_scenario_native_automatic_pausing() {
     wav=$(e2e_record_stop)
     "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/native-sweep20.wav" >"$wav.stretches"
     cat "$wav.stretches" >&2
-    # Once in four runs the PulseAudio layer's cursor read at an automatic pause lagged
-    # what had been heard by 120 ms (963 bytes at 8000/s), so the resume landed that much
-    # earlier. A wrong backup (none, or the hotkey's 6000) still falls outside 1000.
-    e2e_check_cycle "$wav.stretches" "native: cycle " 1000
+    # A resume starts 3000 bytes before the sound heard last, give or take what the
+    # stream held queued when the pause read its cursor.
+    echo "  the stream's queue: ${queue:-?} bytes" >&2
+    e2e_check_cycle "$wav.stretches" "native: cycle " "${queue:-0}" 750 1000 17
+}
+
+e2e_scenario_native_position_text_while_playing() {
+    # 1000 s of silence at 8000 bytes a second: a percent of it is 80000 bytes, 10 s. Six
+    # skips put the cursor into the second percent with over 8 s to go before the third.
+    python3 "$E2E_TOOLS/make_sparse_wave.py" "$E2E_OUT/native-long.wav" 8000000
+    e2e_start_native
+    e2e_check "native: dialog appears for the position text" e2e_wait_window "Velmorin - " 15 || return
+    e2e_native_load "$E2E_OUT/native-long.wav"
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_status_becomes "Playing" 5
+    local i
+    for i in 1 2 3 4 5 6; do xdotool key alt+k; done
+    e2e_check "native: six skips reach the second percent" e2e_until 5 _native_position_past 80000
+    local readings
+    readings=$(timeout 30 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "Velmorin - " --series 1017 12 0.5)
+    echo "  position texts: $(tr '\n' ' ' <<<"$readings")" >&2
+    e2e_check "native: twelve readings of the position text" e2e_equals "$(wc -l <<<"$readings")" 12
+    # The poll shows the play cursor; the percent's own start (a multiple of 80000) would
+    # come from a notification of an unchanged thumb.
+    e2e_check "native: every reading is the play cursor, rising, not the percent's start" \
+        awk 'NR > 1 && $1 <= last { exit 1 } { last = $1 } $1 % 80000 == 0 || $1 >= 160000 { exit 1 }' <<<"$readings"
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
 }
 
 e2e_auto_checked() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_field 1010 check)" = 1 ]; }
@@ -303,6 +336,7 @@ e2e_pulse_start || { e2e_check "native: PulseAudio starts" false; e2e_native_sto
 e2e_scenario_native_first_state
 e2e_scenario_native_transport
 e2e_scenario_native_automatic_pausing
+e2e_scenario_native_position_text_while_playing
 e2e_scenario_native_hotkeys_from_xterm
 e2e_scenario_native_hotkey_taken
 e2e_scenario_native_about_while_playing

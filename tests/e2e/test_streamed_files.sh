@@ -18,6 +18,11 @@ print("%08x %s" % (struct.unpack("<I", b[4:8])[0], "%08x" % data if data is not 
 PY
 }
 
+_streamed_played() {
+    e2e_dump_of "Velmorin - " 50 &&
+        case $(e2e_text 1016) in Playing | "Sound playing." | "Sound stopped.") ;; *) false ;; esac
+}
+
 e2e_scenario_streamed_files() {
     local dir=$E2E_OUT/streamed
     rm -rf "$dir" && mkdir -p "$dir"
@@ -58,7 +63,9 @@ e2e_scenario_streamed_files() {
         e2e_load "$(e2e_winpath "$dir/riff-unknown.wav")"
     e2e_focus '^Velmorin - '
     xdotool key alt+p
-    e2e_check "and plays" e2e_status_becomes "Playing" 10
+    # Wine's ALSA file capture runs faster than the clock: the second of sound can be over
+    # before the status is read, and "Sound stopped." then says it played just as well.
+    e2e_check "and plays" e2e_until 10 _streamed_played
     e2e_check "to its end" e2e_status_becomes "Sound stopped." 10
     e2e_focus '^Velmorin - '
     xdotool key Escape

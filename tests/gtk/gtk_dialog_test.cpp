@@ -142,6 +142,44 @@ TEST(GtkDialog, PostedTrackbarMessagesLandAfterTheHandlerInOrderAndEachSliderNot
     EXPECT_EQ(frequencyAtFirstNotify, 60);  // in the order posted
 }
 
+TEST(GtkDialog, ATickWaitsForPostedThumbsAndTheirNotificationsAndAnUnchangedThumbSendsNone) {
+    // Two timers fall due in one pass of the main loop (the first one's handler held the
+    // loop up); the first posts a new pan thumb and the frequency thumb it already has.
+    // The second must see the pan's notification first, and the frequency must send none.
+    int ticks = 0, rounds = 0, unchangedNotified = 0, seenBeforeNotify = 0;
+    int32_t posted = 0, notified = 0;
+    GtkMainDialog dialog([&](Dialog& d, uint32_t message, uintptr_t id, intptr_t) -> intptr_t {
+        if (message == WINMSG_INITDIALOG) {
+            d.PostTrackbarMessage(IDC_PAN, TrackbarMessage::SetRangeMin, -100);
+            d.SetTimer(kTick, 20);
+            d.SetTimer(kOther, 20);
+        } else if (message == WINMSG_NOTIFY) {
+            if (id == IDC_FREQUENCY)
+                ++unchangedNotified;
+            if (id == IDC_PAN)
+                notified = d.GetTrackbarPos(IDC_PAN);
+        } else if (message == WINMSG_TIMER && id == kTick) {
+            if (++ticks % 2 == 1) {
+                g_usleep(60000);  // both timers are due when the loop goes on
+            } else {
+                posted = -(ticks / 2);
+                d.PostTrackbarMessage(IDC_PAN, TrackbarMessage::SetPos, posted);
+                d.PostTrackbarMessage(IDC_FREQUENCY, TrackbarMessage::SetPos, 0);
+            }
+        } else if (message == WINMSG_TIMER && id == kOther) {
+            if (notified != posted)
+                ++seenBeforeNotify;
+            if (++rounds == 40)
+                d.EndDialog(0);
+        }
+        return 0;
+    });
+    EXPECT_EQ(RunGuarded(dialog), 0);
+    EXPECT_GE(ticks, 20);
+    EXPECT_EQ(seenBeforeNotify, 0);
+    EXPECT_EQ(unchangedNotified, 0);
+}
+
 TEST(GtkDialog, TimersTakeANewIntervalHaveATenMillisecondFloorAndStopWhenKilled) {
     int phase = 0, ticks = 0, zeroTicks = 0, lateTicks = 0, otherTicks = 0;
     double start = 0, interval20 = 0, firstGap = 0, interval200 = 0, interval0 = 0, killedAt = 0;

@@ -78,6 +78,7 @@ TEST_F(CycleTest, TicksDoNothingWithoutAnActiveSoundOrWithTheBoxUnchecked) {
     EXPECT_TRUE(Playing());
     CheckBox();  // checking starts nothing by itself
     EXPECT_EQ(Timer2(), -1);
+    dialog.Send(WINMSG_TIMER, 7);  // nor does a tick of another timer
     dialog.AdvanceMs(10000);
     EXPECT_TRUE(Playing());
 }

@@ -108,11 +108,11 @@ void FakeDialog::Pump() {
             }
             FakeControl& c = Control(p.id);
             TrackbarState state{c.rangeMin, c.rangeMax, c.pos};
-            state.Apply(p.message, p.value);
+            const bool changed = state.Apply(p.message, p.value);
             c.rangeMin = state.rangeMin;
             c.rangeMax = state.rangeMax;
             c.pos = state.pos;
-            if (std::find(redrawn_.begin(), redrawn_.end(), p.id) == redrawn_.end()) {
+            if (changed && std::find(redrawn_.begin(), redrawn_.end(), p.id) == redrawn_.end()) {
                 redrawn_.push_back(p.id);
             }
         }

@@ -37,6 +37,8 @@ TEST_F(SliderSettingsTest, ExtremesAndStop) {
     EXPECT_EQ(Text(dialog, IDC_PLAY_DURATION_TEXT), "60.00 sec");
     EXPECT_EQ(Text(dialog, IDC_PAUSE_BACKUP_TEXT), "10.00 secs");
     EXPECT_EQ(Text(dialog, IDC_PAUSE_DURATION_TEXT), "Stop");
+    dialog.DragSlider(IDC_PAUSE_DURATION, 1);  // only 0 means no end of the pause
+    EXPECT_EQ(Text(dialog, IDC_PAUSE_DURATION_TEXT), "0.25 sec");
     dialog.DragSlider(IDC_PLAY_DURATION, 0);  // the range begins at 1
     EXPECT_EQ(Text(dialog, IDC_PLAY_DURATION_TEXT), "0.25 sec");
     dialog.DragSlider(IDC_PAN, 20);

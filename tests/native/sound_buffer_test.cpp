@@ -140,7 +140,9 @@ TEST_F(SoundBufferTest, LostMemoryIsRestoredBeforeTheBufferIsFilled) {
 TEST_F(SoundBufferTest, MemoryThatNeverComesBackFailsCreationWithinSeconds) {
     LoadBytes(4000);
     ASSERT_EQ(StartPlayback(dialog, 0, 0), 0);
+    StopPlayback();
     sound.LastBuffer()->LoseMemory(1000000);
+    EXPECT_EQ(IsPlaying(), 0);  // lost, not playing: only the playing bit counts
     EXPECT_EQ(RestoreLostBuffer(), SOUND_ERR_BUFFERLOST);
     EXPECT_GT(sound.SleptMs(), 0u);
     EXPECT_LE(sound.SleptMs(), 5000u);

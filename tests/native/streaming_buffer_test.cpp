@@ -3,6 +3,7 @@
 // data was heard, in which order, and where silence (0) came instead.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -233,9 +234,10 @@ TEST_F(StreamingBufferTest, PlaysTheWholeDataInOrderAcrossRefillsAndStopsAtItsEn
         EXPECT_EQ(Cursor(), second * 1000 * kBlock) << "after " << second << " s";
         EXPECT_TRUE(Playing());
     }
-    Run(1200);
+    Run(1000);  // exactly at the end
     EXPECT_FALSE(Playing());
     EXPECT_EQ(Cursor(), 0u);  // as a static buffer reads after its end
+    Run(200);
     EXPECT_FALSE(ring_->Playing());
     ASSERT_GE(heard_.size(), kSize / kBlock);
     EXPECT_EQ(std::vector<uint32_t>(heard_.begin(), heard_.begin() + kSize / kBlock),
@@ -243,6 +245,30 @@ TEST_F(StreamingBufferTest, PlaysTheWholeDataInOrderAcrossRefillsAndStopsAtItsEn
     // Past the end the ring plays silence until it is stopped, never old data.
     for (size_t i = kSize / kBlock; i < heard_.size(); ++i)
         EXPECT_EQ(heard_[i], 0u);
+}
+
+TEST_F(StreamingBufferTest, PastTheEndOfUnsignedEightBitDataTheRingHoldsItsSilence) {
+    format_.nChannels = 1;
+    format_.wBitsPerSample = 8;
+    format_.nBlockAlign = 1;
+    format_.nSamplesPerSec = format_.nAvgBytesPerSec = 4 * kRate;  // 500 ms of data
+    ASSERT_EQ(StreamingSoundBuffer::Create(*device_, {SOUND_CAPS_STATIC, 2000, &format_}, kRing, 0,
+                                           &buffer_),
+              S_OK);
+    ring_ = system_.LastBuffer();
+    void* region = nullptr;
+    uint32_t regionBytes = 0;
+    ASSERT_EQ(buffer_->Lock(0, 2000, &region, &regionBytes), S_OK);
+    std::memset(region, 0x11, regionBytes);
+    buffer_->Unlock(region, regionBytes);
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(1500);  // the whole ring has been written since
+    EXPECT_FALSE(Playing());
+    const std::vector<uint8_t>& ring = ring_->Data();
+    const auto silent = std::count(ring.begin(), ring.end(), 0x80);
+    EXPECT_GT(silent, 0);  // 0x80 is unsigned 8-bit silence; 0 would click
+    EXPECT_EQ(static_cast<size_t>(silent + std::count(ring.begin(), ring.end(), 0x11)),
+              ring.size());
 }
 
 TEST_F(StreamingBufferTest, StopKeepsTheCursorAndPlayGoesOnFromIt) {
