@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/gtk_dialog.h"
@@ -129,7 +130,26 @@ void GtkMainDialog::ShowAboutBox() {
     gtk_dialog_run(GTK_DIALOG(about));
 }
 
+namespace {
+
+// Hands a chosen path to the program as GetOpenFileNameA does: false, with the size needed
+// in the first two bytes, when it does not fit.
+bool HandOver(const std::string& path, const OpenFileRequest& request) {
+    if (path.size() + 1 > request.maxFile) {
+        const auto needed = static_cast<uint16_t>(path.size() + 1);
+        if (request.maxFile >= 2)
+            std::memcpy(request.file, &needed, 2);
+        return false;
+    }
+    std::memcpy(request.file, path.c_str(), path.size() + 1);
+    return true;
+}
+
+}  // namespace
+
 bool GtkMainDialog::ChooseOpenFile(const OpenFileRequest& request) {
+    if (!startPath_.empty())
+        return HandOver(std::exchange(startPath_, std::string()), request);
     WidgetOwner owner(gtk_file_chooser_dialog_new(
         request.title, GTK_WINDOW(window_), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
         GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr));
@@ -157,15 +177,7 @@ bool GtkMainDialog::ChooseOpenFile(const OpenFileRequest& request) {
             !g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) {
             continue;  // only an existing file closes the dialog
         }
-        if (path.size() + 1 > request.maxFile) {
-            // As GetOpenFileNameA: the size needed goes into the first two bytes.
-            const auto needed = static_cast<uint16_t>(path.size() + 1);
-            if (request.maxFile >= 2)
-                std::memcpy(request.file, &needed, 2);
-            break;
-        }
-        std::memcpy(request.file, path.c_str(), path.size() + 1);
-        chosen = true;
+        chosen = HandOver(path, request);
         break;
     }
     return chosen;

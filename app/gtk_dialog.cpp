@@ -272,6 +272,9 @@ GtkWidget* GtkMainDialog::Item(int id) {
 intptr_t GtkMainDialog::Run() {
     loop_.reset(g_main_loop_new(nullptr, FALSE));
     Dispatch(WINMSG_INITDIALOG, 0, 0);
+    // After what initialisation posted, as a message the user's choice would send.
+    if (!startPath_.empty() && !destroyed_ && !ended_)
+        Deliver(WINMSG_COMMAND, IDM_FILE_OPEN, 0);
     if (!destroyed_) {
         gtk_widget_show_all(window_);
         g_main_loop_run(loop_.get());

@@ -47,6 +47,9 @@ class GtkMainDialog final : public Dialog {
     // Runs the dialog modally: WM_INITDIALOG before it is shown, then every message until
     // EndDialog; then WM_DESTROY. Returns the code given to EndDialog.
     intptr_t Run();
+    // A file named at start: once the dialog has initialised, File > Open... runs as if
+    // the user had chosen this path in the file chooser, which is not shown.
+    void OpenAtStart(std::string path) { startPath_ = std::move(path); }
 
     // For tests and the entry.
     GtkWidget* Toplevel() { return window_; }
@@ -148,6 +151,7 @@ class GtkMainDialog final : public Dialog {
     GObjectOwner<GdkPixbuf> bigIcon_;
     GObjectOwner<GdkPixbuf> smallIcon_;
     MainLoopOwner loop_;
+    std::string startPath_;
     int depth_ = 0;
     bool ended_ = false;
     bool destroyed_ = false;

@@ -1,23 +1,62 @@
 // The native Linux program: the main dialog over GTK 3, sound through PulseAudio.
 #include <gtk/gtk.h>
 
+#include <cstdio>
+#include <string>
+
+#include "app/command_line.h"
 #include "app/gtk_dialog.h"
 #include "app/main_dialog.h"
+#include "res/build_info.h"
 #include "sound/pulse_layer.h"
 #include "sound/sound_layer.h"
 
+namespace {
+
+// A path as the file chooser would give it: absolute (a file:// URI becomes its path).
+std::string ChosenPath(const std::string& argument) {
+    GFile* file = g_file_new_for_commandline_arg(argument.c_str());
+    gchar* path = g_file_get_path(file);
+    std::string chosen = path != nullptr ? path : argument;
+    g_free(path);
+    g_object_unref(file);
+    return chosen;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const CommandLine line = ParseCommandLine(argc, argv);
+    switch (line.action) {
+        case CommandLine::Action::Help:
+            std::fputs(UsageText().c_str(), stdout);
+            return 0;
+        case CommandLine::Action::Version:
+            std::printf("Velmorin %s\n", VELMORIN_VERSION);
+            return 0;
+        case CommandLine::Action::Misuse:
+            std::fprintf(stderr, "velmorin: %s\n%s", line.problem.c_str(), UsageText().c_str());
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    // The desktop matches the window to its entry, and so to its name and icon, by this.
+    g_set_prgname(VELMORIN_APP_ID);
+    g_set_application_name("Velmorin");
     // Nothing is read at start and nothing written: no settings store, no recent files.
     g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
     // The hotkeys are X11 key grabs; under Wayland the program runs through XWayland.
     gdk_set_allowed_backends("x11");
-    if (!gtk_init_check(&argc, &argv))
+    int gtkArgc = 1;  // the arguments are the program's own, none of them GTK's
+    if (!gtk_init_check(&gtkArgc, &argv))
         return 1;
     g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
     PulseSoundSystem sound;
     InstallSoundSystem(&sound);
     {
         GtkMainDialog dialog(MainDialogProc);
+        if (!line.path.empty())
+            dialog.OpenAtStart(ChosenPath(line.path));
         dialog.Run();
     }
     // The exit status is 1 however the dialog ended.

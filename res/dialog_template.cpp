@@ -1,5 +1,6 @@
 #include "res/dialog_template.h"
 
+#include "res/build_info.h"
 #include "res/resource.h"
 
 using K = ControlKind;
@@ -71,4 +72,5 @@ const char* const kAboutSummary =
     "A nifty program for playing back wav files so you can transcribe them.";
 const char* const kAboutContact =
     "Please send comments, suggestions or problem reports to:\nfeedback@velmorin.example\n\n"
-    "Find Velmorin updates at https://www.velmorin.example/\n\nThank you for using Velmorin!";
+    "Find updates to Velmorin " VELMORIN_VERSION
+    " at https://www.velmorin.example/\n\nThank you for using Velmorin!";

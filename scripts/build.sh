@@ -20,3 +20,15 @@ velmorin_build() {
     ninja -C "$dir" -j2 "$@" 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\] ' 
     return "${PIPESTATUS[0]}"
 }
+
+# The Debian package of the linux flavour and the zip of the windows one, from what was
+# built, into each build folder's packages/.
+velmorin_package() {
+    local flavour log=$VELMORIN_BUILD/package.log
+    : >"$log"
+    for flavour in linux windows; do
+        rm -rf "$VELMORIN_BUILD/$flavour/packages"
+        (cd "$VELMORIN_BUILD/$flavour" && cpack) >>"$log" 2>&1 || { cat "$log"; return 1; }
+    done
+    ls "$VELMORIN_BUILD"/linux/packages/*.deb "$VELMORIN_BUILD"/windows/packages/*.zip
+}

@@ -8,6 +8,7 @@ velmorin_packages=(
     wine wine64 fonts-wine
     xvfb xdotool x11-utils x11-apps imagemagick
     pulseaudio pulseaudio-utils sox ffmpeg python3
+    dpkg-dev lintian desktop-file-utils appstream libgtk-3-bin
 )
 
 velmorin_install_deps() {

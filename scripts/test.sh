@@ -39,9 +39,11 @@ gtest_tally() {  # layer exit-status output-file
 echo "== building native"
 velmorin_build native || { echo "0 passed, 1 failed"; exit 1; }
 echo "== building linux"
-velmorin_build linux velmorin gtk_dialog_tests || { echo "0 passed, 1 failed"; exit 1; }
+velmorin_build linux velmorin velmorin_package_files gtk_dialog_tests || { echo "0 passed, 1 failed"; exit 1; }
 echo "== building windows"
 velmorin_build windows || { echo "0 passed, 1 failed"; exit 1; }
+echo "== packaging"
+velmorin_package || { echo "0 passed, 1 failed"; exit 1; }
 
 log=$VELMORIN_BUILD/native-tests.log
 "$VELMORIN_BUILD/native/tests/native/native_tests" >"$log" 2>&1

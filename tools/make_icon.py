@@ -7,11 +7,18 @@ for the transparent corners. The result is committed, so building needs no Pytho
 running this script again writes the same bytes.
 
 Usage: python3 tools/make_icon.py [output path]   (default: res/velmorin.ico)
+       python3 tools/make_icon.py --png SIZE PATH  the same art as a PNG of SIZE pixels
+
+The PNGs are what the Linux desktop shows in its menus and launchers (the build makes
+them): 16 and 32 pixels are the two images themselves; larger sizes scale them up by
+whole pixels, and sizes in between are the scaled-up art averaged down, so the pixel
+look stays.
 """
 
 import os
 import struct
 import sys
+import zlib
 
 # The 16 standard VGA colours as (red, green, blue); the index is the pixel value.
 PALETTE = [
@@ -137,7 +144,51 @@ def encode_icon(images):
     return directory + entries + data
 
 
+def rgba(pixels, up, down):
+    """The image scaled up `up` times by whole pixels, then averaged over down x down."""
+    size = len(pixels) * up // down
+    out = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            r = g = b = a = 0
+            for sy in range(y * down, (y + 1) * down):
+                for sx in range(x * down, (x + 1) * down):
+                    value = pixels[sy // up][sx // up]
+                    if value is not TRANSPARENT:
+                        pr, pg, pb = PALETTE[value]
+                        r, g, b, a = r + pr, g + pg, b + pb, a + 1
+            n = down * down
+            row.append((r // a, g // a, b // a, 255 * a // n) if a else (0, 0, 0, 0))
+        out.append(row)
+    return out
+
+
+def png_image(size):
+    """RGBA rows of the icon at `size` pixels."""
+    ways = {16: (icon_16, 1, 1), 24: (icon_32, 3, 4), 32: (icon_32, 1, 1), 48: (icon_32, 3, 2)}
+    art, up, down = ways.get(size, (icon_32, size // 32, 1))
+    if size not in ways and (size % 32 != 0 or size < 32):
+        raise SystemExit("make_icon.py: no PNG of %d pixels" % size)
+    return rgba(art(), up, down)
+
+
+def encode_png(rows):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    raw = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in rows)
+    header = struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--png":
+        with open(sys.argv[3], "wb") as out:
+            out.write(encode_png(png_image(int(sys.argv[2]))))
+        return
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "res", "velmorin.ico")
     with open(path, "wb") as out:

@@ -88,3 +88,7 @@ e2e_native_queue_bytes() {  # bytes-per-second: what the program's stream holds 
         /application.process.binary/ && mine { found = buffer + sink }
         END { if (found != "") printf "%d\n", found * rate / 1000000 }'
 }
+
+e2e_native_layout() {  # Play Stop Pause enabled, as three digits, from e2e_dump
+    echo "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)"
+}

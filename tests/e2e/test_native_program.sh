@@ -7,15 +7,11 @@
 bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
-_native_layout() {  # Play Stop Pause enabled, as three digits
-    echo "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)"
-}
-
 e2e_scenario_native_first_state() {
     e2e_start_native
     e2e_check "native: the dialog appears" e2e_wait_window "Velmorin - " 15 || return
     e2e_check "native: every control listed" e2e_dump_of "Velmorin - " 50
-    e2e_check "native: first title" e2e_has "window title=Velmorin - No file loaded. role=frame app=velmorin"
+    e2e_check "native: first title" e2e_has "window title=Velmorin - No file loaded. role=frame app=org.velmorin.Velmorin"
     e2e_check "native: first status" e2e_equals "$(e2e_text 1016)" "No file loaded."
     local id texts="" states=""
     for id in 1007 1000 1008 1002 1001 1009 1010; do
@@ -82,14 +78,14 @@ e2e_scenario_native_transport() {
         { e2e_record_stop >/dev/null; return; }
     e2e_check "native: the sweep loads from the file chooser" e2e_native_load "$E2E_OUT/native-sweep.wav"
     e2e_check "native: the title names the file" \
-        e2e_has "window title=Velmorin - [$E2E_OUT/native-sweep.wav] role=frame app=velmorin"
-    e2e_check "native: the stopped layout after the load" e2e_equals "$(_native_layout)" 100
+        e2e_has "window title=Velmorin - [$E2E_OUT/native-sweep.wav] role=frame app=org.velmorin.Velmorin"
+    e2e_check "native: the stopped layout after the load" e2e_equals "$(e2e_native_layout)" 100
     e2e_check "native: the frequency thumb at the file's rate" e2e_equals "$(e2e_field 1003 pos)" 8000
     sleep 1  # let the stream settle before the first sound
     e2e_focus '^Velmorin - '
     xdotool key alt+p
     e2e_check "native: Alt+P plays" e2e_status_becomes "Playing" 5
-    e2e_check "native: the playing layout" e2e_equals "$(_native_layout)" 011
+    e2e_check "native: the playing layout" e2e_equals "$(e2e_native_layout)" 011
     e2e_until 5 _native_position_past 8000
     xdotool key alt+a
     e2e_check "native: Alt+A pauses" e2e_status_becomes "Paused." 5
@@ -102,7 +98,7 @@ e2e_scenario_native_transport() {
     e2e_until 5 _native_position_past $((paused_at + 4000))
     xdotool key alt+s
     e2e_check "native: Alt+S stops" e2e_status_becomes "Sound stopped." 5
-    e2e_check "native: the stopped layout after Stop" e2e_equals "$(_native_layout)" 100
+    e2e_check "native: the stopped layout after Stop" e2e_equals "$(e2e_native_layout)" 100
     sleep 0.5
     xdotool key alt+p
     e2e_check "native: Play again runs to the end of the data" e2e_status_becomes "Sound stopped." 15

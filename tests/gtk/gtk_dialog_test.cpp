@@ -334,6 +334,35 @@ TEST(GtkDialog, ModalBoxesKeepTimersArrivingAndReturnOnceClosed) {
     g_free(folder);
 }
 
+TEST(GtkDialog, AFileNamedAtStartIsChosenOnceInitialisationIsThroughWithoutAChooser) {
+    for (const char* path : {"/tmp/take one.wav", "/tmp/a-path-too-long.wav"}) {
+        std::vector<std::string> log;
+        char chosen[20] = "";
+        GtkMainDialog dialog([&](Dialog& d, uint32_t message, uintptr_t id, intptr_t) -> intptr_t {
+            if (message == WINMSG_INITDIALOG) {
+                d.PostTrackbarMessage(IDC_PAN, TrackbarMessage::SetPos, 5);
+                log.push_back("init");
+            } else if (message == WINMSG_NOTIFY) {
+                log.push_back("notify");
+            } else if (message == WINMSG_COMMAND && id == IDM_FILE_OPEN) {
+                const OpenFileRequest request{"All\0*.*\0",         1,     chosen,
+                                              sizeof chosen,        "",    "Open",
+                                              OPEN_FILE_MUST_EXIST, ".wav"};
+                // A file that does not exist: what it is, is the program's to find out.
+                log.push_back(d.ChooseOpenFile(request) ? std::string("chosen ") + chosen
+                                                        : "too long, " + std::to_string(chosen[0]));
+                d.EndDialog(0);
+            }
+            return 0;
+        });
+        dialog.OpenAtStart(path);
+        EXPECT_EQ(RunGuarded(dialog), 0);
+        EXPECT_EQ(log, (std::vector<std::string>{
+                           "init", "notify",
+                           path[5] == 't' ? "chosen /tmp/take one.wav" : "too long, 25"}));
+    }
+}
+
 TEST(GtkDialog, EndDialogDestroysAfterTheHandlerAndKeysAndTheCloseBoxSendCommands) {
     std::vector<std::string> log;
     int step = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -21,9 +22,9 @@ std::vector<uint8_t> Record(uint16_t tag, uint16_t channels, uint16_t bits,
                       static_cast<uint16_t>(channels * bits / 8),
                       bits,
                       static_cast<uint16_t>(extra.size())};
-    std::vector<uint8_t> bytes(sizeof format);
+    std::vector<uint8_t> bytes(sizeof format + extra.size());
     std::memcpy(bytes.data(), &format, sizeof format);
-    bytes.insert(bytes.end(), extra.begin(), extra.end());
+    std::copy(extra.begin(), extra.end(), bytes.begin() + sizeof format);
     return bytes;
 }
 

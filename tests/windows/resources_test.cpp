@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/about_dialog.h"
+#include "res/build_info.h"
 #include "res/resource.h"
 #include "tests/windows/resource_reader.h"
 
@@ -25,7 +26,8 @@ const char kAboutContact[] =
     "Please send comments, suggestions or problem reports to:\n"
     "feedback@velmorin.example\n"
     "\n"
-    "Find Velmorin updates at https://www.velmorin.example/\n"
+    "Find updates to Velmorin " VELMORIN_VERSION
+    " at https://www.velmorin.example/\n"
     "\n"
     "Thank you for using Velmorin!";
 
