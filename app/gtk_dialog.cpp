@@ -27,7 +27,7 @@ gboolean OnTimerTick(gpointer data) {
     // opens ticks one period later, not at once.
     g_source_set_ready_time(g_main_current_source(),
                             g_get_monotonic_time() + gint64{tick->milliseconds} * 1000);
-    tick->dialog->Deliver(WINMSG_TIMER, tick->id, 0);
+    tick->dialog->Deliver(WINMSG_TIMER, tick->id);
     return G_SOURCE_CONTINUE;
 }
 
@@ -116,9 +116,7 @@ GdkPixbuf* LoadProgramIcon(int pixels) {
     return icon;
 }
 
-GtkMainDialog::GtkMainDialog(DialogProcedure procedure)
-    : procedure_(std::move(procedure)),
-      hotkeys_([this](int id) { Deliver(WINMSG_HOTKEY, static_cast<uintptr_t>(id), 0); }) {
+GtkMainDialog::GtkMainDialog(DialogProcedure procedure) : procedure_(std::move(procedure)) {
     Build();
 }
 
@@ -274,7 +272,7 @@ intptr_t GtkMainDialog::Run() {
     Dispatch(WINMSG_INITDIALOG, 0, 0);
     // After what initialisation posted, as a message the user's choice would send.
     if (!startPath_.empty() && !destroyed_ && !ended_)
-        Deliver(WINMSG_COMMAND, IDM_FILE_OPEN, 0);
+        Deliver(WINMSG_COMMAND, IDM_FILE_OPEN);
     if (!destroyed_) {
         gtk_widget_show_all(window_);
         g_main_loop_run(loop_.get());
@@ -291,16 +289,20 @@ intptr_t GtkMainDialog::Dispatch(uint32_t message, uintptr_t wParam, intptr_t lP
     --depth_;
     if (depth_ == 0 && ended_ && !destroyed_)
         Destroy();
+    if (!destroyed_) {
+        for (WayIn* way : ways_)
+            way->AfterMessage();
+    }
     return result;
 }
 
-intptr_t GtkMainDialog::Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+void GtkMainDialog::Deliver(uint32_t message, uintptr_t wParam) {
     // Posted messages, and the notifications of the sliders they redraw, come first, as
     // the dialog manager's queue has them: a timer's handler never sees a thumb that was
     // posted before it ticked without the notification that follows.
     if (!posted_.empty() || !redrawn_.empty())
         Pump();
-    return Dispatch(message, wParam, lParam);
+    Dispatch(message, wParam, 0);
 }
 
 void GtkMainDialog::Destroy() {
@@ -565,11 +567,12 @@ uint16_t GtkMainDialog::VirtualKeyForChar(char c) {
 }
 
 bool GtkMainDialog::RegisterHotKey(int id, uint32_t modifiers, uint32_t key) {
-    return hotkeys_.Register(id, modifiers, key);
+    return hotkeys_ != nullptr && hotkeys_->Register(id, modifiers, key);
 }
 
 void GtkMainDialog::UnregisterHotKey(int id) {
-    hotkeys_.Unregister(id);
+    if (hotkeys_ != nullptr)
+        hotkeys_->Unregister(id);
 }
 
 uint32_t GtkMainDialog::QueryFirstFolderParent(char* buffer, uint32_t size) {

@@ -10,9 +10,10 @@
 //   every 50 ms (the poll rewrites the position at every tick);
 // - push buttons, check boxes (toggled first), menu items and mnemonics send WM_COMMAND;
 //   Esc and the close box send IDCANCEL, Enter outside a push button IDOK;
-// - timers are GLib timeouts (0 ms asks for the shortest, 10 ms); hotkeys are grabbed on
-//   the X11 root window and send WM_HOTKEY; a tick or a hotkey waits until the posted
-//   messages and their notifications are through; the global atoms are the adapter's own;
+// - timers are GLib timeouts (0 ms asks for the shortest, 10 ms); hotkeys go to the way in
+//   the entry chose for them (app/way_in.h); a tick, a hotkey or another way in's message
+//   waits until the posted messages and their notifications are through; the global atoms
+//   are the adapter's own;
 // - message boxes, the About box and the file chooser run nested main loops, so timers
 //   and hotkeys keep arriving while they are up.
 #ifndef VELMORIN_APP_GTK_DIALOG_H
@@ -32,12 +33,12 @@
 #include "app/dialog_units.h"
 #include "app/gtk_owners.h"
 #include "app/trackbar_state.h"
-#include "app/x11_hotkeys.h"
+#include "app/way_in.h"
 #include "res/dialog_template.h"
 
 using DialogProcedure = std::function<intptr_t(Dialog&, uint32_t, uintptr_t, intptr_t)>;
 
-class GtkMainDialog final : public Dialog {
+class GtkMainDialog final : public Dialog, public MessageSink {
   public:
     explicit GtkMainDialog(DialogProcedure procedure);
     ~GtkMainDialog() override;
@@ -50,6 +51,10 @@ class GtkMainDialog final : public Dialog {
     // A file named at start: once the dialog has initialised, File > Open... runs as if
     // the user had chosen this path in the file chooser, which is not shown.
     void OpenAtStart(std::string path) { startPath_ = std::move(path); }
+    // The way in that carries the hotkeys (none: RegisterHotKey fails), and the other ways
+    // in, told after each message; each must outlive Run.
+    void UseHotKeys(HotKeyWayIn* hotkeys) { hotkeys_ = hotkeys; }
+    void AddWayIn(WayIn* way) { ways_.push_back(way); }
 
     // For tests and the entry.
     GtkWidget* Toplevel() { return window_; }
@@ -87,9 +92,9 @@ class GtkMainDialog final : public Dialog {
     // Delivers a message to the procedure now; a dialog that was ended meanwhile is
     // destroyed once the outermost delivery returns.
     intptr_t Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam);
-    // Delivers a message from the queue (a timer's tick, a hotkey, a message from another
-    // way in): whatever was posted before it, and the notifications that follow, first.
-    intptr_t Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    // A message from the queue (a timer's tick, a hotkey, a message from another way in):
+    // whatever was posted before it, and the notifications that follow, go first.
+    void Deliver(uint32_t message, uintptr_t wParam) override;
 
   private:
     struct Control {
@@ -145,7 +150,8 @@ class GtkMainDialog final : public Dialog {
     gint64 textsShownAt_ = 0;
     std::map<uintptr_t, SourceOwner> timers_;
     AtomTable atoms_;
-    X11HotKeys hotkeys_;
+    HotKeyWayIn* hotkeys_ = nullptr;
+    std::vector<WayIn*> ways_;
     GObjectOwner<GdkPixbuf> icon_;  // what LoadMainIcon hands out
     GObjectOwner<GdkPixbuf> icon16_;
     GObjectOwner<GdkPixbuf> bigIcon_;

@@ -2,11 +2,15 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/gtk_dialog.h"
 #include "app/main_dialog.h"
+#include "app/mpris_player.h"
+#include "app/portal_hotkeys.h"
+#include "app/x11_hotkeys.h"
 #include "res/build_info.h"
 #include "sound/pulse_layer.h"
 #include "sound/sound_layer.h"
@@ -21,6 +25,13 @@ std::string ChosenPath(const std::string& argument) {
     g_free(path);
     g_object_unref(file);
     return chosen;
+}
+
+// A Wayland session lets no program grab keys for the whole session; there the hotkeys
+// come through the desktop's shortcuts portal, where it has one.
+bool HotKeysThroughPortal() {
+    const char* wayland = g_getenv("WAYLAND_DISPLAY");
+    return wayland != nullptr && wayland[0] != '\0' && PortalHotKeys::Available();
 }
 
 }  // namespace
@@ -45,16 +56,29 @@ int main(int argc, char** argv) {
     g_set_application_name("Velmorin");
     // Nothing is read at start and nothing written: no settings store, no recent files.
     g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
-    // The hotkeys are X11 key grabs; under Wayland the program runs through XWayland.
-    gdk_set_allowed_backends("x11");
+    // Without the portal the hotkeys are X11 key grabs, and under Wayland the program runs
+    // through XWayland; with it, as a Wayland client.
+    const bool portal = HotKeysThroughPortal();
+    gdk_set_allowed_backends(portal ? "wayland,x11" : "x11");
     int gtkArgc = 1;  // the arguments are the program's own, none of them GTK's
-    if (!gtk_init_check(&gtkArgc, &argv))
+    if (!gtk_init_check(&gtkArgc, &argv)) {
+        std::fprintf(stderr, "velmorin: cannot open the display\n");
         return 1;
+    }
     g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
     PulseSoundSystem sound;
     InstallSoundSystem(&sound);
     {
         GtkMainDialog dialog(MainDialogProc);
+        // The ways in besides the window, picked once: the hotkeys' and the media keys'.
+        std::unique_ptr<HotKeyWayIn> hotkeys;
+        if (portal)
+            hotkeys = std::make_unique<PortalHotKeys>(dialog, dialog);
+        else
+            hotkeys = std::make_unique<X11HotKeys>(dialog);
+        dialog.UseHotKeys(hotkeys.get());
+        MprisPlayer media(dialog, dialog);
+        dialog.AddWayIn(&media);
         if (!line.path.empty())
             dialog.OpenAtStart(ChosenPath(line.path));
         dialog.Run();

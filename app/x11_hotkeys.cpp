@@ -2,6 +2,8 @@
 
 #include <keybinder.h>
 
+#include "app/dialog.h"
+
 #include <cctype>
 #include <set>
 
@@ -17,7 +19,7 @@ std::set<std::string>& Taken() {
 }
 }  // namespace
 
-X11HotKeys::X11HotKeys(Handler handler) : handler_(std::move(handler)) {
+X11HotKeys::X11HotKeys(MessageSink& sink) : sink_(sink) {
     static bool initialised = false;
     if (!initialised) {
         keybinder_init();
@@ -74,7 +76,7 @@ void X11HotKeys::OnKey(const char* keystring, void* self) {
     auto* hotkeys = static_cast<X11HotKeys*>(self);
     for (const auto& entry : hotkeys->bound_) {
         if (entry.second == keystring) {
-            hotkeys->handler_(entry.first);
+            hotkeys->sink_.Deliver(WINMSG_HOTKEY, static_cast<uintptr_t>(entry.first));
             return;
         }
     }

@@ -5,24 +5,23 @@
 #define VELMORIN_APP_X11_HOTKEYS_H
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 
-class X11HotKeys {
-  public:
-    // Runs on the GTK main thread, from the main loop, for each hotkey pressed.
-    using Handler = std::function<void(int id)>;
+#include "app/way_in.h"
 
-    explicit X11HotKeys(Handler handler);
-    ~X11HotKeys();
+class X11HotKeys final : public HotKeyWayIn {
+  public:
+    // Each hotkey pressed goes to `sink` as WM_HOTKEY, from the main loop.
+    explicit X11HotKeys(MessageSink& sink);
+    ~X11HotKeys() override;
     X11HotKeys(const X11HotKeys&) = delete;
     X11HotKeys& operator=(const X11HotKeys&) = delete;
 
-    // RegisterHotKey's modifiers and virtual-key code. False when the id is taken, the key
-    // has no X11 counterpart here, or another client holds the combination.
-    bool Register(int id, uint32_t modifiers, uint32_t virtualKey);
-    void Unregister(int id);
+    // False also when the key has no X11 counterpart here, or another client holds the
+    // combination.
+    bool Register(int id, uint32_t modifiers, uint32_t virtualKey) override;
+    void Unregister(int id) override;
 
     // The keybinder accelerator for a hotkey ("<Alt>j"), or "" when there is none.
     static std::string Accelerator(uint32_t modifiers, uint32_t virtualKey);
@@ -30,7 +29,7 @@ class X11HotKeys {
   private:
     static void OnKey(const char* keystring, void* self);
 
-    Handler handler_;
+    MessageSink& sink_;
     std::map<int, std::string> bound_;
 };
 

@@ -12,10 +12,13 @@ namespace {
 void RegisterOne(Dialog& dialog, uint32_t& field, const char* atomName, char key) {
     field = dialog.AddGlobalAtom(atomName) & 0xFFFFu;
     const uint32_t virtualKey = dialog.VirtualKeyForChar(key) & 0xFFFFu;
-    if (!dialog.RegisterHotKey(static_cast<int>(field), HOTKEY_MOD_ALT, virtualKey)) {
-        dialog.ShowMessageBox(MessageBoxOwner::None, "Failed", "Orvanth", MESSAGEBOX_OK);
-    }
+    if (!dialog.RegisterHotKey(static_cast<int>(field), HOTKEY_MOD_ALT, virtualKey))
+        ReportHotKeyFailure(dialog);
 }
+
+constexpr HotKeyPurpose kPause{"pause", "Pause the recording, or resume it a little before"};
+constexpr HotKeyPurpose kForward{"forward", "Skip forward in the recording"};
+constexpr HotKeyPurpose kBack{"back", "Skip back in the recording"};
 
 // The pause hotkey's step back: b quarter seconds counted in samples, as bytes. In 64
 // bits, so that no rate and backup overflow; the fraction is dropped.
@@ -49,6 +52,20 @@ void RegisterHotKeys(Dialog& dialog) {
     RegisterOne(dialog, PlayerState.hotkeyPause, "ctrl-h", 'j');
     RegisterOne(dialog, PlayerState.hotkeyForward, "ctrl-j", 'k');
     RegisterOne(dialog, PlayerState.hotkeyBack, "ctrl-k", 'h');
+}
+
+const HotKeyPurpose* HotKeyPurposeOf(int id) {
+    const auto key = static_cast<uint32_t>(id);
+    if (key == 0)
+        return nullptr;
+    return key == PlayerState.hotkeyPause     ? &kPause
+           : key == PlayerState.hotkeyForward ? &kForward
+           : key == PlayerState.hotkeyBack    ? &kBack
+                                              : nullptr;
+}
+
+void ReportHotKeyFailure(Dialog& dialog) {
+    dialog.ShowMessageBox(MessageBoxOwner::None, "Failed", "Orvanth", MESSAGEBOX_OK);
 }
 
 void ReleaseHotKeys(Dialog& dialog) {

@@ -9,6 +9,7 @@ velmorin_packages=(
     xvfb xdotool x11-utils x11-apps imagemagick
     pulseaudio pulseaudio-utils sox ffmpeg python3
     dpkg-dev lintian desktop-file-utils appstream libgtk-3-bin
+    weston xdg-desktop-portal playerctl libglib2.0-bin
 )
 
 velmorin_install_deps() {

@@ -9,6 +9,10 @@
                                       dump per reading)
   atspi_inspector.py <title-prefix> --set ID VALUE
                                       moves the main dialog's slider ID to VALUE, as a drag
+  atspi_inspector.py <title-prefix> --click ID|LABEL
+                                      clicks the main dialog's control ID, or the push
+                                      button so labelled in another window (no keyboard
+                                      needed: a headless Wayland seat has none)
 
 Output, one line each, in the format of the Windows inspector where the two meet:
   window title=<title> role=<role> app=<application>
@@ -102,15 +106,31 @@ def main_control(window, wanted):
 
 
 def walk_all(window):
+    # On Wayland GTK draws the title bar itself, inside the window: its title and close
+    # button are not the dialog's. The dialog's content holds the menu bar.
+    content = window
+    for child in window:
+        if child is not None and any(c is not None and c.getRoleName() == "menu bar"
+                                     for c in child):
+            content = child
     found = []
-    walk(window, found)
+    walk(content, found)
     return found
 
 
 def act(window, args):
+    if args[0] == "--click" and len(args) == 2 and not args[1].lstrip("-").isdigit():
+        for node in walk_all(window):
+            if node.getRoleName() == "push button" and node.name == args[1]:
+                node.queryAction().doAction(0)
+                return 0
+        return 2
     node = main_control(window, int(args[1]))
     if node is None:
         return 2
+    if args[0] == "--click" and len(args) == 2:
+        node.queryAction().doAction(0)
+        return 0
     if args[0] == "--set" and len(args) == 3:
         node.queryValue().currentValue = float(args[2])
         return 0
@@ -124,9 +144,9 @@ def act(window, args):
 
 
 def main():
-    if len(sys.argv) not in (2, 5, 6):
-        print("usage: atspi_inspector.py <title-prefix> [--series ID COUNT SECONDS | --set ID VALUE]",
-              file=sys.stderr)
+    if len(sys.argv) not in (2, 4, 5, 6):
+        print("usage: atspi_inspector.py <title-prefix> [--series ID COUNT SECONDS | "
+              "--set ID VALUE | --click ID|LABEL]", file=sys.stderr)
         return 1
     app, window = find_window(sys.argv[1])
     if window is None:

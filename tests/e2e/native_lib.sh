@@ -29,8 +29,11 @@ e2e_native_stop_session() {
     E2E_INSPECTOR=wine
 }
 
-e2e_start_native() {  # [VAR=value...]: the program with a home of its own
-    (cd "$E2E_OUT" && exec env HOME="$E2E_OUT/native-home" "$@" "$E2E_LINUX/velmorin") \
+e2e_start_native() {  # [VAR=value | -u VAR...] [-- ARG...]: the program with a home of its own
+    local vars=() args=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do vars+=("$1"); shift; done
+    [ "${1:-}" = -- ] && { shift; args=("$@"); }
+    (cd "$E2E_OUT" && exec env "${vars[@]}" HOME="$E2E_OUT/native-home" "$E2E_LINUX/velmorin" "${args[@]}") \
         >"$E2E_OUT/native-app.log" 2>&1 &
     e2e_app_pid=$!
     e2e_own_pids+=("$e2e_app_pid")
@@ -80,6 +83,10 @@ e2e_native_slider() {  # id value: moves a slider of the main dialog there, as a
     timeout 20 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "Velmorin - " --set "$1" "$2"
 }
 
+e2e_native_press() {  # title id|label: clicks a button through AT-SPI, no keyboard needed
+    timeout 20 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "$1" --click "$2"
+}
+
 e2e_native_queue_bytes() {  # bytes-per-second: what the program's stream holds queued
     # (the server's buffer and sink latency), in bytes of the playing file
     "${e2e_pulse_client[@]}" pactl list sink-inputs 2>/dev/null | awk -v rate="$1" '
@@ -91,4 +98,8 @@ e2e_native_queue_bytes() {  # bytes-per-second: what the program's stream holds 
 
 e2e_native_layout() {  # Play Stop Pause enabled, as three digits, from e2e_dump
     echo "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)"
+}
+
+e2e_native_position_past() {  # bytes: the position text shows more than that
+    e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1017)" -gt "$1" ] 2>/dev/null
 }

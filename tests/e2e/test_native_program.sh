@@ -66,10 +66,6 @@ _native_offsets() {  # stretch-lines n -> the first and last byte offset of stre
     sed -n "$2p" <<<"$1" | awk '{ print $4, $5 }'
 }
 
-_native_position_past() {  # bytes: the position text shows more than that
-    e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1017)" -gt "$1" ] 2>/dev/null
-}
-
 e2e_scenario_native_transport() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep.wav" 6 >/dev/null  # 48000 bytes, 8000 a second
     e2e_record_start native-transport
@@ -86,7 +82,7 @@ e2e_scenario_native_transport() {
     xdotool key alt+p
     e2e_check "native: Alt+P plays" e2e_status_becomes "Playing" 5
     e2e_check "native: the playing layout" e2e_equals "$(e2e_native_layout)" 011
-    e2e_until 5 _native_position_past 8000
+    e2e_until 5 e2e_native_position_past 8000
     xdotool key alt+a
     e2e_check "native: Alt+A pauses" e2e_status_becomes "Paused." 5
     local paused_at
@@ -95,7 +91,7 @@ e2e_scenario_native_transport() {
     sleep 0.3
     xdotool key alt+a
     e2e_check "native: Alt+A resumes" e2e_status_becomes "Playing" 5
-    e2e_until 5 _native_position_past $((paused_at + 4000))
+    e2e_until 5 e2e_native_position_past $((paused_at + 4000))
     xdotool key alt+s
     e2e_check "native: Alt+S stops" e2e_status_becomes "Sound stopped." 5
     e2e_check "native: the stopped layout after Stop" e2e_equals "$(e2e_native_layout)" 100
@@ -167,7 +163,7 @@ e2e_scenario_native_position_text_while_playing() {
     e2e_status_becomes "Playing" 5
     local i
     for i in 1 2 3 4 5 6; do xdotool key alt+k; done
-    e2e_check "native: six skips reach the second percent" e2e_until 5 _native_position_past 80000
+    e2e_check "native: six skips reach the second percent" e2e_until 5 e2e_native_position_past 80000
     local readings
     readings=$(timeout 30 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "Velmorin - " --series 1017 12 0.5)
     echo "  position texts: $(tr '\n' ' ' <<<"$readings")" >&2
@@ -286,7 +282,7 @@ e2e_scenario_native_about_while_playing() {
         "$(grep -cE '^other role=(label .*text=A nifty program for playing back wav files so you can transcribe them\.|icon .*|push button .*text=OK)$' <<<"$about")" 3
     local before
     before=$(e2e_text 1017)
-    e2e_check "native: the sound plays on while the About box is up" e2e_until 5 _native_position_past $((before + 8000))
+    e2e_check "native: the sound plays on while the About box is up" e2e_until 5 e2e_native_position_past $((before + 8000))
     e2e_check "native: the status says so" e2e_equals "$(e2e_text 1016)" Playing
     e2e_focus '^About Velmorin$'
     xdotool key alt+j

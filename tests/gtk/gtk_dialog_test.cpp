@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/gtk_dialog.h"
+#include "app/x11_hotkeys.h"
 #include "res/resource.h"
 
 // Last: Xlib's macros (None, Bool) would break the declarations above.
@@ -519,6 +520,8 @@ TEST(GtkDialog, HotKeysArriveFromTheKeyboardAndAreRefusedWhileHeld) {
             hotkeys.push_back(wParam);
         return 0;
     });
+    X11HotKeys grabs(dialog);
+    dialog.UseHotKeys(&grabs);
     Display* x = gdk_x11_display_get_xdisplay(gdk_display_get_default());
     ASSERT_EQ(dialog.VirtualKeyForChar('j'), 'J');
     ASSERT_TRUE(dialog.RegisterHotKey(0xC001, HOTKEY_MOD_ALT, 'J'));
@@ -527,6 +530,8 @@ TEST(GtkDialog, HotKeysArriveFromTheKeyboardAndAreRefusedWhileHeld) {
     EXPECT_EQ(hotkeys, std::vector<uintptr_t>{0xC001});
     EXPECT_FALSE(dialog.RegisterHotKey(0xC002, HOTKEY_MOD_ALT, 'J'));  // held by this dialog
     GtkMainDialog second([](Dialog&, uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; });
+    X11HotKeys secondGrabs(second);
+    second.UseHotKeys(&secondGrabs);
     EXPECT_FALSE(second.RegisterHotKey(0xC002, HOTKEY_MOD_ALT, 'J'));  // and so by this process
 
     // Another X client holds Alt+H, also with Caps Lock and Num Lock.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/file_open.h"
+#include "control/remote_control.h"
 #include "control/timers.h"
 #include "res/resource.h"
 #include "tests/native/sound_fixture.h"
@@ -250,6 +251,42 @@ TEST_F(CycleTest, AnIdHeldByTwoHotKeysRunsBothActions) {
     HotKey(PlayerState.hotkeyBack);  // forward, then back
     EXPECT_EQ(sound.LastBuffer()->Cursor(), 49000u);
     EXPECT_EQ(PlayerState.paused, 0);
+}
+
+TEST_F(CycleTest, RemoteActionsDoWhatTheButtonsAndHotKeysOfTheSameMeaningDo) {
+    auto remote = [&](RemoteAction action) {
+        RemoteMessage m{};
+        if (!MessageForRemote(action, ViewPlayer(dialog), &m))
+            return false;
+        dialog.Send(m.message, m.wParam);
+        return true;
+    };
+    EXPECT_FALSE(remote(RemoteAction::PlayPause));  // nothing loaded: Play is disabled
+    OpenFile(80000);
+    const PlayerView loaded = ViewPlayer(dialog);
+    EXPECT_TRUE(loaded.loaded && loaded.canPlay && !loaded.active);
+    EXPECT_EQ(loaded.lengthUs, 10000000u);  // 80000 bytes at 8000 a second
+    EXPECT_FALSE(remote(RemoteAction::Pause) || remote(RemoteAction::Stop));
+    EXPECT_TRUE(remote(RemoteAction::PlayPause));  // the Play button
+    dialog.AdvanceMs(1000);
+    EXPECT_FALSE(remote(RemoteAction::Play));  // playing already
+    EXPECT_EQ(PlayPositionUs(ViewPlayer(dialog)), 1000000);
+    EXPECT_TRUE(remote(RemoteAction::Pause));  // the pause hotkey
+    EXPECT_TRUE(ViewPlayer(dialog).paused);
+    EXPECT_FALSE(remote(RemoteAction::Pause));
+    EXPECT_TRUE(remote(RemoteAction::Play));  // resumes by the hotkey's step, 6000 bytes
+    dialog.AdvanceMs(500);
+    EXPECT_TRUE(remote(RemoteAction::Next));
+    dialog.AdvanceMs(500);
+    EXPECT_TRUE(remote(RemoteAction::Previous));
+    dialog.AdvanceMs(500);
+    EXPECT_TRUE(remote(RemoteAction::Stop));
+    dialog.AdvanceMs(10);
+    EXPECT_FALSE(ViewPlayer(dialog).active);
+    EXPECT_EQ(Heard(),
+              (std::vector<Span>{{0, 8000}, {2000, 6000}, {21000, 25000}, {10000, 14000}}));
+    EXPECT_TRUE(remote(RemoteAction::Quit));  // File > Exit
+    EXPECT_EQ(dialog.EndCode(), 2);
 }
 
 TEST_F(CycleTest, HotKeysBeforeTheFirstPlayDoNothing) {

@@ -1,0 +1,45 @@
+#include "control/player_view.h"
+
+#include "control/file_open.h"
+#include "control/player_state.h"
+#include "res/resource.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_output.h"
+
+namespace {
+
+uint32_t BytesPerSecond() {
+    const WaveFileReader* reader = SoundOutput.reader.get();
+    return reader != nullptr && reader->Opened() ? reader->GetFormat()->nAvgBytesPerSec : 0;
+}
+
+}  // namespace
+
+bool PlayerView::operator==(const PlayerView& other) const {
+    return loaded == other.loaded && active == other.active && paused == other.paused &&
+           canPlay == other.canPlay && path == other.path && lengthUs == other.lengthUs;
+}
+
+PlayerView ViewPlayer(Dialog& dialog) {
+    PlayerView view;
+    view.loaded = SoundOutput.reader != nullptr && SoundOutput.reader->Opened();
+    view.active = dialog.IsItemEnabled(IDC_STOP);
+    view.paused = view.active && PlayerState.paused == 1;
+    view.canPlay = dialog.IsItemEnabled(IDC_PLAY);
+    if (view.loaded) {
+        view.path = chosenPath;
+        const uint32_t rate = BytesPerSecond();
+        view.lengthUs = rate == 0 ? 0 : uint64_t{PlayerState.dataLength} * 1000000u / rate;
+    }
+    return view;
+}
+
+int64_t PlayPositionUs(const PlayerView& view) {
+    const uint32_t rate = BytesPerSecond();
+    if (!view.active || rate == 0)
+        return 0;
+    const int32_t cursor = GetPlayPosition();
+    return cursor < 0
+               ? 0
+               : static_cast<int64_t>(uint64_t{static_cast<uint32_t>(cursor)} * 1000000u / rate);
+}

@@ -1,0 +1,54 @@
+#include "control/remote_control.h"
+
+#include "control/player_state.h"
+#include "res/resource.h"
+
+namespace {
+
+RemoteMessage HotKey(uint32_t id) {
+    return {WINMSG_HOTKEY, id};
+}
+
+RemoteMessage Command(int id) {
+    return {WINMSG_COMMAND, static_cast<uintptr_t>(id)};
+}
+
+}  // namespace
+
+bool MessageForRemote(RemoteAction action, const PlayerView& view, RemoteMessage* out) {
+    const bool resumes = view.active && view.paused;
+    const bool pauses = view.active && !view.paused;
+    const bool plays = !view.active && view.canPlay;
+    switch (action) {
+        case RemoteAction::PlayPause:
+            if (!view.active && !plays)
+                return false;
+            *out = view.active ? HotKey(PlayerState.hotkeyPause) : Command(IDC_PLAY);
+            return true;
+        case RemoteAction::Play:
+            if (!resumes && !plays)
+                return false;
+            *out = resumes ? HotKey(PlayerState.hotkeyPause) : Command(IDC_PLAY);
+            return true;
+        case RemoteAction::Pause:
+            if (!pauses)
+                return false;
+            *out = HotKey(PlayerState.hotkeyPause);
+            return true;
+        case RemoteAction::Stop:
+            if (!view.active)
+                return false;
+            *out = Command(IDC_STOP);
+            return true;
+        case RemoteAction::Next:
+            *out = HotKey(PlayerState.hotkeyForward);
+            return true;
+        case RemoteAction::Previous:
+            *out = HotKey(PlayerState.hotkeyBack);
+            return true;
+        case RemoteAction::Quit:
+            *out = Command(IDM_FILE_EXIT);
+            return true;
+    }
+    return false;
+}

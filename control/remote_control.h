@@ -1,0 +1,29 @@
+// What a remote control does: the media keys (through a media player controller), the
+// desktop's shortcuts and a foot pedal, each turned into a message the dialog procedure
+// already handles, as the buttons and hotkeys of the same meaning send it.
+#ifndef VELMORIN_CONTROL_REMOTE_CONTROL_H
+#define VELMORIN_CONTROL_REMOTE_CONTROL_H
+
+#include <cstdint>
+
+#include "control/player_view.h"
+
+enum class RemoteAction {
+    PlayPause,  // the pause hotkey while a sound is active, else the Play button
+    Play,       // only what PlayPause does when it would make the sound play
+    Pause,      // only what PlayPause does when it would pause
+    Stop,       // the Stop button, while it is enabled
+    Next,       // the skip-forward hotkey
+    Previous,   // the skip-back hotkey
+    Quit,       // File > Exit
+};
+
+struct RemoteMessage {
+    uint32_t message;
+    uintptr_t wParam;
+};
+
+// The message for `action` in the state `view` shows; false when it does nothing now.
+bool MessageForRemote(RemoteAction action, const PlayerView& view, RemoteMessage* out);
+
+#endif

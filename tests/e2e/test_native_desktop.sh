@@ -1,0 +1,166 @@
+# The native program's ways in from the desktop: the media keys through MPRIS (driven with
+# playerctl) on X11 and on Wayland, and the hotkeys through the global shortcuts portal on
+# a Wayland compositor (weston, headless), with a portal backend of the tests' own. Each
+# scenario runs on a session bus of its own; what was heard is judged from the recording.
+
+. "$E2E_TOOLS/sound_lib.sh"
+. "$E2E_TOOLS/native_lib.sh"
+. "$E2E_TOOLS/wayland_lib.sh"
+bash "$E2E_TOOLS/tools/build.sh"
+E2E_BIN=$VELMORIN_BUILD/tools
+E2E_SWEEP=$E2E_OUT/desktop-sweep20.wav
+
+_desktop_player() { playerctl -p velmorin "$@" 2>/dev/null; }
+_desktop_quit() {  # playerctl has no quit
+    gdbus call --session --dest org.mpris.MediaPlayer2.velmorin --object-path /org/mpris/MediaPlayer2 \
+        --method org.mpris.MediaPlayer2.Quit >/dev/null
+}
+_desktop_status_is() { [ "$(_desktop_player status)" = "$1" ]; }
+_desktop_offsets() { sed -n "$2p" <<<"$1" | awk '{ print $4, $5 }'; }
+
+# The stretches heard after a pause, a resume by the pause hotkey's step, a skip forward and
+# one back, as the X11 hotkey scenario judges them (8000 bytes a second, backup 3).
+_desktop_check_heard() {  # label recording
+    local lines a1 b0 b1 c0 c1 d0
+    lines=$(e2e_native_stretches "$2" "$E2E_SWEEP")
+    echo "$lines" >&2
+    read -r _ a1 <<<"$(_desktop_offsets "$lines" 1)"
+    read -r b0 b1 <<<"$(_desktop_offsets "$lines" 2)"
+    read -r c0 c1 <<<"$(_desktop_offsets "$lines" 3)"
+    read -r d0 _ <<<"$(_desktop_offsets "$lines" 4)"
+    e2e_check "$1: four stretches heard" e2e_equals "$(wc -l <<<"$lines")" 4
+    e2e_check "$1: the resume is 6000 bytes (backup 3 at 8000/s) before the pause" \
+        e2e_near "${b0:-x}" $((${a1:-0} - 6000)) 300
+    e2e_check "$1: forward skips 15000 bytes" \
+        e2e_inside "$((${c0:-0} - ${b1:-0}))" $((15000 - 320 - 200)) $((15000 + 200))
+    e2e_check "$1: back skips 15000 bytes" \
+        e2e_inside "$((${c1:-0} - ${d0:-0}))" $((15000 - 200)) $((15000 + 320 + 200))
+}
+
+e2e_scenario_mpris_x11() {
+    e2e_record_start desktop-mpris
+    e2e_start_native -- "$E2E_SWEEP"
+    e2e_check "mpris: the dialog appears with the file" e2e_wait_window "Velmorin - [" 15 ||
+        { e2e_record_stop >/dev/null; return; }
+    e2e_check "mpris: a player named velmorin, stopped" e2e_until 5 _desktop_status_is Stopped
+    e2e_check "mpris: metadata gives the title and length" e2e_equals \
+        "$(_desktop_player metadata --format '{{xesam:title}} {{mpris:length}}')" "desktop-sweep20.wav 20000000"
+    sleep 1
+    _desktop_player play-pause
+    e2e_check "mpris: play-pause before any Play plays" e2e_status_becomes "Playing" 5
+    e2e_check "mpris: status Playing" e2e_until 5 _desktop_status_is Playing
+    sleep 1.5
+    _desktop_player play-pause
+    e2e_check "mpris: play-pause pauses" e2e_status_becomes "Paused." 5
+    e2e_check "mpris: status Paused" e2e_until 5 _desktop_status_is Paused
+    sleep 0.4
+    _desktop_player play-pause
+    e2e_status_becomes "Playing" 5
+    sleep 1
+    _desktop_player next
+    sleep 0.5
+    _desktop_player previous
+    sleep 1.5
+    _desktop_player stop
+    e2e_check "mpris: stop stops" e2e_status_becomes "Sound stopped." 5
+    e2e_check "mpris: status Stopped" e2e_until 5 _desktop_status_is Stopped
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+    _desktop_check_heard "mpris" "$(e2e_record_stop)"
+
+    # Without a session bus there is no media player, and the rest works as ever.
+    e2e_start_native DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent -- "$E2E_SWEEP"
+    e2e_check "without a session bus: the dialog appears" e2e_wait_window "Velmorin - [" 15 || return
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_status_becomes "Playing" 5
+    xdotool key alt+j
+    e2e_check "without a session bus: Alt+J pauses" e2e_status_becomes "Paused." 5
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_check "without a session bus: ends with status 1" e2e_exits_with 1
+}
+
+_desktop_start_wayland() {  # label: the program as a Wayland client, with the sweep open
+    e2e_start_native "${E2E_WAYLAND_ENV[@]}" -- "$E2E_SWEEP"
+    e2e_check "$1: the dialog appears" e2e_wait_window "Velmorin - [" 15 || return 1
+    e2e_check "$1: as a Wayland client, with no X11 window" \
+        e2e_fails xdotool search --name '^Velmorin - ' >/dev/null
+}
+
+e2e_scenario_portal_hotkeys() {
+    e2e_portal_start || { e2e_check "portal: the portal starts" false; return; }
+    e2e_record_start desktop-portal
+    _desktop_start_wayland portal || { e2e_record_stop >/dev/null; return; }
+    e2e_check "portal: the three hotkeys are bound with what they do and their keys" e2e_equals \
+        "$(e2e_until 5 grep -q back "$E2E_OUT/portal-binds.txt"; cat "$E2E_OUT/portal-binds.txt" | tr '\n' '|')" \
+        "bind pause|Pause the recording, or resume it a little before|ALT+j|bind forward|Skip forward in the recording|ALT+k|bind back|Skip back in the recording|ALT+h|"
+    e2e_check "portal: no Failed box" e2e_fails e2e_inspect Orvanth
+    sleep 1
+    _desktop_player play
+    e2e_check "portal: mpris play plays on Wayland" e2e_status_becomes "Playing" 5
+    sleep 1.5
+    e2e_portal_press pause
+    e2e_check "portal: the pause shortcut pauses" e2e_status_becomes "Paused." 5
+    e2e_check "portal: mpris says Paused" e2e_until 5 _desktop_status_is Paused
+    sleep 0.4
+    e2e_portal_press pause
+    e2e_check "portal: and resumes" e2e_status_becomes "Playing" 5
+    sleep 1
+    e2e_portal_press forward
+    sleep 0.5
+    e2e_portal_press back
+    sleep 1.5
+    _desktop_player stop
+    e2e_check "portal: mpris stop stops" e2e_status_becomes "Sound stopped." 5
+    _desktop_quit
+    e2e_check "portal: mpris quit ends it with status 1" e2e_exits_with 1
+    e2e_portal_stop
+    _desktop_check_heard "portal" "$(e2e_record_stop)"
+}
+
+e2e_scenario_portal_refuses_one() {
+    e2e_portal_start --refuse back || { e2e_check "portal: the portal starts" false; return; }
+    _desktop_start_wayland "portal refusing Alt+H" || return
+    e2e_check "portal refusing Alt+H: a Failed box" e2e_wait_window Orvanth 10
+    e2e_native_press Orvanth OK
+    e2e_check "portal refusing Alt+H: exactly one" e2e_window_gone Orvanth 5
+    e2e_native_press "Velmorin - " 1000
+    e2e_status_becomes "Playing" 5
+    e2e_portal_press pause
+    e2e_check "portal refusing Alt+H: the pause shortcut works" e2e_status_becomes "Paused." 5
+    e2e_portal_press pause
+    e2e_status_becomes "Playing" 5
+    e2e_dump_of "Velmorin - " 50
+    local before
+    before=$(e2e_text 1017)
+    e2e_portal_press forward
+    e2e_check "portal refusing Alt+H: the forward shortcut works" \
+        e2e_until 5 e2e_native_position_past $((before + 15000))
+    _desktop_quit
+    e2e_check "portal refusing Alt+H: ends with status 1" e2e_exits_with 1
+    e2e_portal_stop
+}
+
+"$E2E_BIN/make_sweep" "$E2E_SWEEP" 20 >/dev/null
+e2e_native_start_session || { e2e_check "desktop: a D-Bus session starts" false; return; }
+e2e_pulse_start || { e2e_check "desktop: PulseAudio starts" false; e2e_native_stop_session; return; }
+e2e_scenario_mpris_x11
+e2e_end_own
+e2e_native_stop_session
+e2e_native_start_session
+if e2e_wayland_start; then
+    e2e_scenario_portal_hotkeys
+    e2e_end_own
+    e2e_native_stop_session
+    e2e_native_start_session
+    e2e_scenario_portal_refuses_one
+else
+    e2e_check "desktop: weston starts" false
+fi
+e2e_end_own
+e2e_portal_stop
+e2e_wayland_stop
+e2e_pulse_stop
+e2e_native_stop_session
