@@ -2,6 +2,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -13,34 +14,36 @@ namespace {
 
 constexpr int32_t kNoDriver = static_cast<int32_t>(0x88780078u);  // DSERR_NODRIVER
 constexpr uint32_t kFrameBytes = 4;
-// What the stream keeps queued: short, because Stop lets it play out; asked for in pieces
-// of half of it, so that the loop wakes 50 times a second.
-constexpr pa_usec_t kTargetLatencyUs = 40000;
-constexpr pa_usec_t kRequestUs = 20000;
+// What the stream holds ahead of what is heard: long, so that the server and this process
+// wake rarely and a late wake-up is not heard; every change takes it back (MixChanged).
+constexpr pa_usec_t kTargetLatencyUs = 400000;
+// Asked for in pieces of a quarter of that.
+constexpr pa_usec_t kRequestUs = 100000;
+// What a change renders at once; the stream asks for the rest from its own thread.
+constexpr pa_usec_t kAfterChangeUs = 120000;
+// Playback begins once this much is there.
+constexpr pa_usec_t kStartUs = 10000;
+// How often a lost server is looked for again.
+constexpr pa_usec_t kRetryUs = 250000;
+constexpr uint32_t kFallbackRate = 48000;
 
 class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
   public:
     ~PulseSoundDevice() override { Close(); }
 
-    // Connects to the default server and starts the stream; false when either fails.
+    // Connects to the default server and makes the stream at its default sink's rate;
+    // false when no server answers.
     bool Open() {
         loop_ = pa_threaded_mainloop_new();
-        if (loop_ == nullptr)
+        if (loop_ == nullptr || pa_threaded_mainloop_start(loop_) < 0)
             return false;
-        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Velmorin");
-        if (context_ == nullptr)
-            return false;
-        pa_context_set_state_callback(context_, &PulseSoundDevice::OnContextState, this);
-        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-            return false;
-        pa_threaded_mainloop_lock(loop_);
-        if (pa_threaded_mainloop_start(loop_) < 0) {
-            pa_threaded_mainloop_unlock(loop_);
-            return false;
-        }
         started_ = true;
-        bool ready = WaitFor([this] { return pa_context_get_state(context_); }, PA_CONTEXT_READY) &&
-                     OpenStream();
+        pa_threaded_mainloop_lock(loop_);
+        retrying_ = false;  // only a server that was there is waited for
+        Connect();
+        while (!ready_ && !failed_)
+            pa_threaded_mainloop_wait(loop_);
+        const bool ready = ready_;
         pa_threaded_mainloop_unlock(loop_);
         return ready;
     }
@@ -54,112 +57,292 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
     }
 
   private:
-    // The stream's playback time, in output frames: what has been heard.
+    // What has been heard: the stream's playback time, counted on from where the mixer
+    // stood when the stream began; while the server is away, what was heard last.
     uint64_t HeardFrames() override {
-        pa_usec_t played = 0;
         pa_threaded_mainloop_lock(loop_);
-        const bool known = stream_ != nullptr && pa_stream_get_time(stream_, &played) == 0;
+        const uint64_t heard = Heard();
         pa_threaded_mainloop_unlock(loop_);
-        const uint64_t rendered = mixer_.RenderedFrames();
-        if (!known)
-            return 0;
-        const uint64_t heard = played * SoftwareSoundDevice::OUTPUT_RATE / 1000000;
-        return heard < rendered ? heard : rendered;
+        return heard;
     }
 
-    // With the loop locked: waits until `state()` is `wanted`, false once it cannot be.
-    template <typename State, typename Value>
-    bool WaitFor(State state, Value wanted) {
-        for (;;) {
-            const Value now = state();
-            if (now == wanted)
-                return true;
-            if (!PA_CONTEXT_IS_GOOD(
-                    static_cast<pa_context_state_t>(pa_context_get_state(context_))) ||
-                (stream_ != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))))
-                return false;
+    void MixChanged(SoftwareSoundDevice&) override {
+        pa_threaded_mainloop_lock(loop_);
+        Refresh();
+        Sync();
+        pa_threaded_mainloop_unlock(loop_);
+    }
+
+    // From outside the loop's thread: asks the server where the stream is, so that what
+    // follows goes by what is heard now rather than by a clock running on from the last
+    // answer.
+    void Refresh() {
+        if (!ready_)
+            return;
+        pa_operation* update =
+            pa_stream_update_timing_info(stream_, &PulseSoundDevice::OnTimingInfo, this);
+        while (update != nullptr && pa_operation_get_state(update) == PA_OPERATION_RUNNING)
             pa_threaded_mainloop_wait(loop_);
-        }
+        if (update != nullptr)
+            pa_operation_unref(update);
     }
 
-    bool OpenStream() {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, SoftwareSoundDevice::OUTPUT_RATE, 2};
-        stream_ = pa_stream_new(context_, "Velmorin", &spec, nullptr);
-        if (stream_ == nullptr)
-            return false;
-        pa_stream_set_state_callback(stream_, &PulseSoundDevice::OnStreamState, this);
-        pa_stream_set_write_callback(stream_, &PulseSoundDevice::OnWrite, this);
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
-        attr.prebuf = static_cast<uint32_t>(-1);
-        attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestUs, &spec));
-        attr.fragsize = static_cast<uint32_t>(-1);
-        const auto flags = static_cast<pa_stream_flags_t>(
-            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-        if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
-            return false;
-        return WaitFor([this] { return pa_stream_get_state(stream_); }, PA_STREAM_READY);
-    }
-
-    void Close() {
-        if (started_) {
-            pa_threaded_mainloop_lock(loop_);
-            if (stream_ != nullptr) {
-                pa_stream_set_write_callback(stream_, nullptr, nullptr);
-                pa_stream_set_state_callback(stream_, nullptr, nullptr);
-                pa_stream_disconnect(stream_);
-            }
-            if (context_ != nullptr) {
-                pa_context_set_state_callback(context_, nullptr, nullptr);
-                pa_context_disconnect(context_);
-            }
-            pa_threaded_mainloop_unlock(loop_);
-            pa_threaded_mainloop_stop(loop_);
-        }
-        if (stream_ != nullptr)
-            pa_stream_unref(stream_);
-        if (context_ != nullptr)
-            pa_context_unref(context_);
-        if (loop_ != nullptr)
-            pa_threaded_mainloop_free(loop_);
-        stream_ = nullptr;
-        context_ = nullptr;
-        loop_ = nullptr;
-    }
-
-    static void OnContextState(pa_context*, void* self) {
+    static void OnTimingInfo(pa_stream*, int, void* self) {
         pa_threaded_mainloop_signal(static_cast<PulseSoundDevice*>(self)->loop_, 0);
     }
-    static void OnStreamState(pa_stream*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseSoundDevice*>(self)->loop_, 0);
+
+    // Everything below with the loop locked.
+
+    // The stream's read position less what the sink holds, and since the server said so
+    // the time gone by while it plays. (The library's own interpolated clock runs on while
+    // a stream that never played is corked, and then stands far ahead for seconds.)
+    uint64_t Heard() {
+        const pa_timing_info* timing = ready_ ? pa_stream_get_timing_info(stream_) : nullptr;
+        if (timing == nullptr || timing->read_index_corrupt)
+            return heard_;
+        auto frames = static_cast<double>(timing->read_index / kFrameBytes) -
+                      static_cast<double>(timing->sink_usec) * rate_ / 1e6;
+        if (timing->playing && !corked_)
+            frames += static_cast<double>(pa_timeval_age(&timing->timestamp)) * rate_ / 1e6;
+        const uint64_t heard = base_ + static_cast<uint64_t>(std::max(0.0, frames));
+        heard_ = std::max(heard_, std::min(heard, mixer_.RenderedFrames()));
+        return heard_;
     }
-    // On the loop's thread: the mix of whatever plays, silence when nothing does, so that
-    // the stream's clock runs on.
-    static void OnWrite(pa_stream* stream, size_t bytes, void* self) {
-        auto* device = static_cast<PulseSoundDevice*>(self);
+
+    // Takes back what the stream holds, goes on from what is heard, and runs the stream
+    // only while there is sound to hear.
+    void Sync() {
+        if (!ready_)
+            return;  // the server is away: the mix is heard once it is back
+        const uint64_t heard = Heard();
+        pa_operation_unref(pa_stream_flush(stream_, nullptr, nullptr));
+        mixer_.Rewind(heard, rate_);
+        if (!mixer_.Sounding(heard)) {
+            Cork(true);
+            return;
+        }
+        Write(pa_usec_to_bytes(kAfterChangeUs, &spec_));
+        Cork(false);
+    }
+
+    void Cork(bool cork) {
+        if (cork == corked_)
+            return;
+        corked_ = cork;
+        pa_operation_unref(pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr));
+    }
+
+    // Renders `bytes` of the mix where the stream plays it: the mixer's frames and the
+    // stream's positions go one to one from base_.
+    void Write(size_t bytes) {
         while (bytes >= kFrameBytes) {
             void* data = nullptr;
             size_t room = bytes;
-            if (pa_stream_begin_write(stream, &data, &room) < 0 || data == nullptr)
+            if (pa_stream_begin_write(stream_, &data, &room) < 0 || data == nullptr)
                 return;
+            room = std::min(room, bytes);
             room -= room % kFrameBytes;
             if (room == 0) {
-                pa_stream_cancel_write(stream);
+                pa_stream_cancel_write(stream_);
                 return;
             }
-            device->mixer_.Render(static_cast<int16_t*>(data), room / kFrameBytes);
-            if (pa_stream_write(stream, data, room, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            const auto at = static_cast<int64_t>((mixer_.RenderedFrames() - base_) * kFrameBytes);
+            mixer_.Render(static_cast<int16_t*>(data), room / kFrameBytes);
+            if (pa_stream_write(stream_, data, room, nullptr, at, PA_SEEK_ABSOLUTE) < 0)
                 return;
             bytes -= room;
         }
     }
 
-    SoftwareSoundDevice mixer_{*this};
+    void Connect() {
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Velmorin");
+        if (context_ == nullptr) {
+            Lost();
+            return;
+        }
+        pa_context_set_state_callback(context_, &PulseSoundDevice::OnContextState, this);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            Lost();
+    }
+
+    void OpenStream(uint32_t rate) {
+        rate_ = rate;
+        spec_ = pa_sample_spec{PA_SAMPLE_S16LE, rate, 2};
+        stream_ = pa_stream_new(context_, "Velmorin", &spec_, nullptr);
+        if (stream_ == nullptr) {
+            Lost();
+            return;
+        }
+        pa_stream_set_state_callback(stream_, &PulseSoundDevice::OnStreamState, this);
+        pa_stream_set_write_callback(stream_, &PulseSoundDevice::OnWrite, this);
+        pa_stream_set_underflow_callback(stream_, &PulseSoundDevice::OnUnderflow, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec_));
+        attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kStartUs, &spec_));
+        attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestUs, &spec_));
+        attr.fragsize = static_cast<uint32_t>(-1);
+        corked_ = true;
+        const auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE);
+        if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+            Lost();
+    }
+
+    // The server went away, or could not be reached: the mix waits, its cursor standing at
+    // what was heard last, and the server is looked for again.
+    void Lost() {
+        ready_ = false;
+        Drop();
+        if (!retrying_) {
+            failed_ = true;
+            pa_threaded_mainloop_signal(loop_, 0);
+            return;
+        }
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+        if (retry_ == nullptr) {
+            retry_ = api->time_new(api, nullptr, &PulseSoundDevice::OnRetry, this);
+        }
+        timeval when{};
+        pa_timeval_add(pa_gettimeofday(&when), kRetryUs);
+        api->time_restart(retry_, &when);
+    }
+
+    void Drop() {
+        if (stream_ != nullptr) {
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_set_write_callback(stream_, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        if (context_ != nullptr) {
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+    }
+
+    void Close() {
+        if (started_) {
+            pa_threaded_mainloop_lock(loop_);
+            if (retry_ != nullptr) {
+                pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+                api->time_free(retry_);
+                retry_ = nullptr;
+            }
+            ready_ = false;
+            Drop();
+            pa_threaded_mainloop_unlock(loop_);
+            pa_threaded_mainloop_stop(loop_);
+        }
+        if (loop_ != nullptr)
+            pa_threaded_mainloop_free(loop_);
+        loop_ = nullptr;
+    }
+
+    static void OnContextState(pa_context* context, void* self) {
+        auto* device = static_cast<PulseSoundDevice*>(self);
+        switch (pa_context_get_state(context)) {
+            case PA_CONTEXT_READY:
+                pa_operation_unref(
+                    pa_context_get_server_info(context, &PulseSoundDevice::OnServerInfo, self));
+                break;
+            case PA_CONTEXT_FAILED:
+            case PA_CONTEXT_TERMINATED:
+                device->Lost();
+                break;
+            default:
+                break;
+        }
+    }
+
+    static void OnServerInfo(pa_context* context, const pa_server_info* info, void* self) {
+        auto* device = static_cast<PulseSoundDevice*>(self);
+        device->serverRate_ = info != nullptr ? info->sample_spec.rate : kFallbackRate;
+        if (info != nullptr && info->default_sink_name != nullptr) {
+            pa_operation_unref(pa_context_get_sink_info_by_name(
+                context, info->default_sink_name, &PulseSoundDevice::OnSinkInfo, self));
+        } else {
+            device->OpenStream(device->serverRate_);
+        }
+    }
+
+    // The default sink's own rate, so that the server plays the stream without resampling.
+    static void OnSinkInfo(pa_context*, const pa_sink_info* info, int last, void* self) {
+        auto* device = static_cast<PulseSoundDevice*>(self);
+        if (info != nullptr) {
+            device->sinkRate_ = info->sample_spec.rate;
+            return;
+        }
+        if (last != 0) {
+            const uint32_t rate = device->sinkRate_ != 0 ? device->sinkRate_ : device->serverRate_;
+            device->sinkRate_ = 0;
+            device->OpenStream(rate != 0 ? rate : kFallbackRate);
+        }
+    }
+
+    static void OnStreamState(pa_stream* stream, void* self) {
+        auto* device = static_cast<PulseSoundDevice*>(self);
+        switch (pa_stream_get_state(stream)) {
+            case PA_STREAM_READY:
+                // The stream's first position plays the mixer's first frame not yet heard.
+                device->ready_ = true;
+                device->retrying_ = true;
+                device->base_ = device->heard_;
+                device->Sync();
+                pa_threaded_mainloop_signal(device->loop_, 0);
+                break;
+            case PA_STREAM_FAILED:
+            case PA_STREAM_TERMINATED:
+                device->Lost();
+                break;
+            default:
+                break;
+        }
+    }
+
+    static void OnWrite(pa_stream*, size_t bytes, void* self) {
+        auto* device = static_cast<PulseSoundDevice*>(self);
+        if (device->corked_)
+            return;
+        // Nothing more to hear: the stream stops, and nothing wakes for it.
+        if (!device->mixer_.Sounding(device->Heard())) {
+            device->Cork(true);
+            return;
+        }
+        device->Write(bytes);
+    }
+
+    // A late refill: the interpolated clock ran on meanwhile, so it is set right at once.
+    static void OnUnderflow(pa_stream* stream, void*) {
+        pa_operation_unref(pa_stream_update_timing_info(stream, nullptr, nullptr));
+    }
+
+    static void OnRetry(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+        auto* device = static_cast<PulseSoundDevice*>(self);
+        if (device->context_ == nullptr)
+            device->Connect();
+    }
+
+    SoftwareSoundDevice mixer_{*this, kFallbackRate};
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
+    pa_time_event* retry_ = nullptr;
+    pa_sample_spec spec_{PA_SAMPLE_S16LE, kFallbackRate, 2};
+    uint32_t rate_ = kFallbackRate;
+    uint32_t serverRate_ = 0;
+    uint32_t sinkRate_ = 0;
+    uint64_t base_ = 0;   // the mixer's frame at the stream's first position
+    uint64_t heard_ = 0;  // heard so far, in the mixer's frames; never goes back
     bool started_ = false;
+    bool ready_ = false;
+    bool failed_ = false;
+    bool retrying_ = false;
+    bool corked_ = true;
 };
 
 }  // namespace

@@ -24,6 +24,10 @@ constexpr size_t kChunkFrames = 256;
 // The converter: band-limited like the better ones, at a cost far below 1 % of a core for
 // speech at these rates (scripts/bench-software-mixer.sh measures it).
 constexpr int kConverter = SRC_SINC_FASTEST;
+// The lead-in before a point where rendering starts again: source frames, and at most the
+// output frames it may cost (a slow frequency would otherwise throw away seconds).
+constexpr double kLeadInFrames = 256;
+constexpr double kLeadInOutput = 512;
 
 struct ResamplerDeleter {
     void operator()(SRC_STATE* state) const { src_delete(state); }
@@ -63,7 +67,7 @@ class PrimaryBuffer final : public SoundBuffer {
     int32_t SetFormat(const WaveFormat* format) override {
         const bool output = format != nullptr && format->wFormatTag == WAVE_FORMAT_PCM_TAG &&
                             format->nChannels == 2 && format->wBitsPerSample == 16 &&
-                            format->nSamplesPerSec == SoftwareSoundDevice::OUTPUT_RATE;
+                            format->nSamplesPerSec == SoftwareSoundDevice::PRIMARY_RATE;
         return output ? S_OK : E_INVALIDARG;
     }
 };
@@ -84,9 +88,15 @@ class SoftwareSoundBuffer final : public SoundBuffer {
           frequency_(layout.rate) {}
 
     ~SoftwareSoundBuffer() override {
-        std::lock_guard<std::mutex> lock(device_.mutex_);
-        auto& list = device_.buffers_;
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        bool sounded = false;
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            auto& list = device_.buffers_;
+            list.erase(std::remove(list.begin(), list.end(), this), list.end());
+            sounded = playing_;
+        }
+        if (sounded)
+            device_.output_.MixChanged(device_);
     }
 
     int32_t GetStatus(uint32_t* status) override {
@@ -117,46 +127,51 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     }
     int32_t Play(uint32_t flags) override {
         const uint64_t heard = device_.output_.HeardFrames();
-        std::lock_guard<std::mutex> lock(device_.mutex_);
-        Follow(heard);
-        const bool looping = (flags & SOUND_PLAY_LOOPING) != 0;
-        if (playing_) {
-            if (looping != looping_) {
-                // Go on from what was rendered, under the new end rule.
-                const uint32_t at = ByteAt(device_.rendered_);
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            Follow(heard);
+            const bool looping = (flags & SOUND_PLAY_LOOPING) != 0;
+            if (playing_) {
+                if (looping == looping_)
+                    return S_OK;
+                // Go on from what is heard, under the new end rule.
+                const double at = Within(SourceAt(heard));
                 looping_ = looping;
                 Start(at);
+            } else {
+                uint32_t from = cursor_;
+                if (from >= size_) {
+                    // Played from the end: a sound that loops starts over, one that does not
+                    // is done.
+                    if (!looping)
+                        return S_OK;
+                    from = 0;
+                }
+                looping_ = looping;
+                // Straight on from what was heard at the Stop, with the sound before it.
+                Start(resumable_ && from == cursor_
+                          ? resumeSource_
+                          : static_cast<double>(from / layout_.blockAlign));
             }
-            return S_OK;
         }
-        uint32_t from = cursor_;
-        if (from >= size_) {
-            // Played from the end: a sound that loops starts over, one that does not is done.
-            if (!looping)
-                return S_OK;
-            from = 0;
-        }
-        looping_ = looping;
-        if (resumable_ && from == cursor_) {
-            // Straight on from where rendering stopped, with the resampler's history.
-            playing_ = true;
-            resuming_ = true;
-        } else {
-            Start(from);
-        }
+        device_.output_.MixChanged(device_);
         return S_OK;
     }
     int32_t Stop() override {
         const uint64_t heard = device_.output_.HeardFrames();
-        std::lock_guard<std::mutex> lock(device_.mutex_);
-        Follow(heard);
-        if (playing_) {
-            // What was rendered still plays out; the sound goes on from there.
-            cursor_ = ByteAt(device_.rendered_);
-            resumable_ = !pending_;  // a resume not yet rendered keeps its history
-            resumeSource_ = SourceAt(device_.rendered_);
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            Follow(heard);
+            if (!playing_)
+                return S_OK;
+            // Stopped where it is heard; what the output holds beyond is taken back.
+            resumeSource_ = Within(SourceAt(heard));
+            cursor_ = ByteAt(heard);
+            resumable_ = cursor_ < size_;
             playing_ = false;
+            pending_ = false;
         }
+        device_.output_.MixChanged(device_);
         return S_OK;
     }
     int32_t GetCurrentPosition(uint32_t* playCursor) override {
@@ -168,53 +183,76 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     }
     int32_t SetCurrentPosition(uint32_t position) override {
         const uint64_t heard = device_.output_.HeardFrames();
-        std::lock_guard<std::mutex> lock(device_.mutex_);
-        Follow(heard);
-        uint32_t from = 0;
-        if (!CursorMoveTarget(position, size_, playing_ && looping_, &from)) {
-            playing_ = false;
-            cursor_ = size_;
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            Follow(heard);
             resumable_ = false;
-            return S_OK;
+            uint32_t from = 0;
+            if (!CursorMoveTarget(position, size_, playing_ && looping_, &from)) {
+                const bool was = playing_;
+                playing_ = false;
+                pending_ = false;
+                cursor_ = size_;
+                if (!was)
+                    return S_OK;
+            } else if (playing_) {
+                Start(static_cast<double>(from / layout_.blockAlign));
+            } else {
+                cursor_ = from;
+                return S_OK;
+            }
         }
-        if (playing_) {
-            Start(from);
-        } else {
-            cursor_ = from;
-            resumable_ = false;
-        }
+        device_.output_.MixChanged(device_);
         return S_OK;
     }
     int32_t SetFrequency(uint32_t frequency) override {
-        std::lock_guard<std::mutex> lock(device_.mutex_);
         // 0 is the buffer's own rate, as in DirectSound.
-        frequency_ =
-            frequency == 0 ? layout_.rate : std::clamp(frequency, kMinFrequency, kMaxFrequency);
-        return S_OK;
+        return Change(&frequency_, frequency == 0
+                                       ? layout_.rate
+                                       : std::clamp(frequency, kMinFrequency, kMaxFrequency));
     }
-    int32_t SetPan(int32_t pan) override {
-        std::lock_guard<std::mutex> lock(device_.mutex_);
-        pan_ = pan;
-        return S_OK;
-    }
-    int32_t SetVolume(int32_t volume) override {
-        std::lock_guard<std::mutex> lock(device_.mutex_);
-        volume_ = volume;
-        return S_OK;
-    }
+    int32_t SetPan(int32_t pan) override { return Change(&pan_, pan); }
+    int32_t SetVolume(int32_t volume) override { return Change(&volume_, volume); }
     int32_t SetFormat(const WaveFormat*) override { return E_INVALIDARG; }
 
     // With the device's lock held: adds `frames` output frames of this buffer into `mix`
     // (interleaved stereo), starting at device frame `at`.
     void Render(float* mix, size_t frames, uint64_t at);
+    // With the device's lock held: what was rendered from device frame `at` on is gone;
+    // the next Render goes on from the sound heard at that frame.
+    void Rewind(uint64_t at) {
+        if (playing_ && !pending_)
+            Start(Within(SourceAt(at)));
+    }
+    // With the device's lock held: whether sound of this buffer is still to be heard.
+    bool Sounding(uint64_t heard) const {
+        return playing_ && !locked_ && frames_ != 0 &&
+               (pending_ || !renderedEnd_ || heard < endOut_);
+    }
 
   private:
+    // Sets a control; a change while playing is heard at once.
+    template <typename T>
+    int32_t Change(T* control, T value) {
+        bool heardNow = false;
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            heardNow = *control != value && playing_;
+            *control = value;
+        }
+        if (heardNow)
+            device_.output_.MixChanged(device_);
+        return S_OK;
+    }
+
     // With the device's lock held.
-    void Start(uint32_t from);
+    void Start(double source);
     void Follow(uint64_t heard);
     double SourceAt(uint64_t out) const;
+    double Within(double source) const;
     uint32_t ByteAt(uint64_t out) const;
     size_t Feed(size_t frames, bool* endOfInput);
+    size_t Resample(float* out, size_t frames, double step);
 
     SoftwareSoundDevice& device_;
     const SampleLayout layout_;
@@ -231,12 +269,12 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     int32_t volume_ = 0;
     uint32_t cursor_ = 0;  // while stopped; may equal size_ (at the end)
 
-    // While playing: where the next Render starts (`pending_`) or where rendering went.
+    // While playing: where the next Render starts (`pending_`, a source frame that may
+    // fall between two) or where rendering went.
     bool pending_ = false;
-    uint32_t startByte_ = 0;
-    // After a Stop: whether Play at the same cursor goes straight on, and from which frame.
+    double startSource_ = 0;
+    // After a Stop: whether Play at the same cursor goes straight on, and from where.
     bool resumable_ = false;
-    bool resuming_ = false;
     double resumeSource_ = 0;
     uint64_t feedFrame_ = 0;  // next source frame for the resampler, unwrapped
     std::deque<Checkpoint> checkpoints_;
@@ -248,12 +286,11 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     std::vector<float> out_;
 };
 
-void SoftwareSoundBuffer::Start(uint32_t from) {
+void SoftwareSoundBuffer::Start(double source) {
     playing_ = true;
     pending_ = true;
-    resuming_ = false;
     resumable_ = false;
-    startByte_ = from - from % layout_.blockAlign;
+    startSource_ = source;
     checkpoints_.clear();
 }
 
@@ -262,6 +299,7 @@ void SoftwareSoundBuffer::Follow(uint64_t heard) {
         // The end of a sound that does not loop: it stops, and its cursor reads 0.
         playing_ = false;
         cursor_ = 0;
+        resumable_ = false;
     }
     // Checkpoints that nothing heard will look at again.
     while (checkpoints_.size() > 1 && checkpoints_[1].out <= heard)
@@ -269,11 +307,9 @@ void SoftwareSoundBuffer::Follow(uint64_t heard) {
 }
 
 double SoftwareSoundBuffer::SourceAt(uint64_t out) const {
-    // Until the new stretch is heard the cursor reads where it starts.
+    // Until the new stretch is rendered the cursor reads where it starts.
     if (pending_ || checkpoints_.empty())
-        return static_cast<double>(startByte_ / layout_.blockAlign);
-    if (resuming_)
-        return resumeSource_;
+        return startSource_;
     if (out < checkpoints_.front().out)
         return checkpoints_.front().source;
     auto it = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), out,
@@ -282,13 +318,14 @@ double SoftwareSoundBuffer::SourceAt(uint64_t out) const {
     return it->source + static_cast<double>(out - it->out) * it->step;
 }
 
+double SoftwareSoundBuffer::Within(double source) const {
+    // A looping sound counts its rounds; within one round the place is the same.
+    return looping_ && frames_ != 0 ? std::fmod(source, static_cast<double>(frames_))
+                                    : std::min(source, static_cast<double>(frames_));
+}
+
 uint32_t SoftwareSoundBuffer::ByteAt(uint64_t out) const {
-    double frame = std::floor(SourceAt(out));
-    if (looping_) {
-        frame = std::fmod(frame, static_cast<double>(frames_));
-    } else {
-        frame = std::min(frame, static_cast<double>(frames_));
-    }
+    const double frame = std::floor(Within(SourceAt(out)));
     const uint64_t byte = static_cast<uint64_t>(frame) * layout_.blockAlign;
     return byte >= size_ ? (looping_ ? 0 : size_) : static_cast<uint32_t>(byte);
 }
@@ -308,37 +345,16 @@ size_t SoftwareSoundBuffer::Feed(size_t frames, bool* endOfInput) {
     return count;
 }
 
-void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
-    if (!playing_ || locked_ || frames_ == 0)
-        return;
-    const double step = static_cast<double>(frequency_) / SoftwareSoundDevice::OUTPUT_RATE;
-    if (pending_) {
-        pending_ = false;
-        src_reset(resampler_.get());
-        feedFrame_ = startByte_ / layout_.blockAlign;
-        inputEnded_ = false;
-        renderedEnd_ = false;
-        checkpoints_.assign(1, {at, static_cast<double>(feedFrame_), step});
-        step_ = step;
-    } else if (resuming_) {
-        resuming_ = false;
-        checkpoints_.assign(1, {at, resumeSource_, step});
-        step_ = step;
-    } else if (step != step_) {
-        checkpoints_.push_back({at, SourceAt(at), step});
-        step_ = step;
-    }
-    if (renderedEnd_)
-        return;
-
-    out_.resize(2 * frames);
+// Runs the resampler for up to `frames` output frames into `out`; fewer once the sound
+// has ended, when it also sets where the end is heard.
+size_t SoftwareSoundBuffer::Resample(float* out, size_t frames, double step) {
     size_t produced = 0;
-    while (produced < frames) {
+    while (produced < frames && !renderedEnd_) {
         bool endOfInput = inputEnded_;
         const size_t offered = inputEnded_ ? 0 : Feed(kChunkFrames, &endOfInput);
         SRC_DATA data{};
         data.data_in = in_.data();
-        data.data_out = out_.data() + 2 * produced;
+        data.data_out = out + 2 * produced;
         data.input_frames = static_cast<long>(offered);
         data.output_frames = static_cast<long>(frames - produced);
         data.end_of_input = endOfInput ? 1 : 0;
@@ -355,9 +371,37 @@ void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
             const Checkpoint& last = checkpoints_.back();
             endOut_ = last.out + static_cast<uint64_t>(std::llround(
                                      std::max(0.0, (frames_ - last.source) / last.step)));
-            break;
         }
     }
+    return produced;
+}
+
+void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
+    if (!playing_ || locked_ || frames_ == 0)
+        return;
+    const double step = static_cast<double>(frequency_) / device_.rate_;
+    if (pending_) {
+        pending_ = false;
+        src_reset(resampler_.get());
+        inputEnded_ = false;
+        renderedEnd_ = false;
+        // The resampler starts a little before, so that its filter holds the sound that
+        // led up to this point: going on after a Stop or a change is then seamless. What
+        // it makes of that lead-in is thrown away.
+        const double lead = std::min(kLeadInFrames, std::floor(kLeadInOutput * step));
+        const double first = std::max(0.0, std::floor(startSource_) - lead);
+        const auto skip = static_cast<size_t>(std::llround((startSource_ - first) / step));
+        feedFrame_ = static_cast<uint64_t>(first);
+        checkpoints_.assign(1, {at, first + static_cast<double>(skip) * step, step});
+        step_ = step;
+        out_.resize(2 * std::max(frames, skip));
+        Resample(out_.data(), skip, step);
+    } else if (step != step_) {
+        checkpoints_.push_back({at, SourceAt(at), step});
+        step_ = step;
+    }
+    out_.resize(2 * frames);
+    const size_t produced = Resample(out_.data(), frames, step);
     const StereoGains gains = GainsFor(volume_, pan_);
     for (size_t i = 0; i < produced; ++i) {
         mix[2 * i] += out_[2 * i] * gains.left;
@@ -399,6 +443,25 @@ int32_t SoftwareSoundDevice::CreateSoundBuffer(const SoundBufferDescription& des
     }
     buffer->reset(made);
     return S_OK;
+}
+
+uint32_t SoftwareSoundDevice::Rate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rate_;
+}
+
+void SoftwareSoundDevice::Rewind(uint64_t from, uint32_t rate) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rendered_ = std::min(from, rendered_);
+    for (SoftwareSoundBuffer* buffer : buffers_)
+        buffer->Rewind(rendered_);
+    rate_ = rate;
+}
+
+bool SoftwareSoundDevice::Sounding(uint64_t heard) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(buffers_.begin(), buffers_.end(),
+                       [heard](const SoftwareSoundBuffer* b) { return b->Sounding(heard); });
 }
 
 void SoftwareSoundDevice::Render(int16_t* out, size_t frames) {

@@ -87,14 +87,6 @@ e2e_native_press() {  # title id|label: clicks a button through AT-SPI, no keybo
     timeout 20 /usr/bin/python3 "$E2E_TOOLS/atspi_inspector.py" "$1" --click "$2"
 }
 
-e2e_native_queue_bytes() {  # bytes-per-second: what the program's stream holds queued
-    # (the server's buffer and sink latency), in bytes of the playing file
-    "${e2e_pulse_client[@]}" pactl list sink-inputs 2>/dev/null | awk -v rate="$1" '
-        /^Sink Input/ { mine = 0 } /application.name = "Velmorin"/ { mine = 1 }
-        /Buffer Latency:/ { buffer = $3 } /Sink Latency:/ { sink = $3 }
-        /application.process.binary/ && mine { found = buffer + sink }
-        END { if (found != "") printf "%d\n", found * rate / 1000000 }'
-}
 
 e2e_native_layout() {  # Play Stop Pause enabled, as three digits, from e2e_dump
     echo "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)"
@@ -102,4 +94,19 @@ e2e_native_layout() {  # Play Stop Pause enabled, as three digits, from e2e_dump
 
 e2e_native_position_past() {  # bytes: the position text shows more than that
     e2e_dump_of "Velmorin - " 50 && [ "$(e2e_text 1017)" -gt "$1" ] 2>/dev/null
+}
+
+# A skip is heard at once: from the last byte heard before it to the first after, 15000
+# bytes, within 5 ms (40 bytes at 8000 a second), and no silence between. The stretches
+# are track_tone's; the skips go from stretch 2 to 3 (forward) and 3 to 4 (back).
+e2e_native_check_skips() {  # label stretch-lines
+    local b1 c0 c1 d0 t2 t3 t4 t5
+    read -r _ _ t2 _ b1 <<<"$(sed -n 2p <<<"$2")"
+    read -r _ t3 t4 c0 c1 <<<"$(sed -n 3p <<<"$2")"
+    read -r _ t5 _ d0 _ <<<"$(sed -n 4p <<<"$2")"
+    e2e_check "$1: forward skips 15000 bytes, within 5 ms" \
+        e2e_near "$((${c0:-0} - ${b1:-0}))" 15000 40
+    e2e_check "$1: back skips 15000 bytes, within 5 ms" \
+        e2e_near "$((${c1:-0} - ${d0:-0}))" 15000 40
+    e2e_check "$1: no silence at either skip" e2e_equals "$((t3 - t2))|$((t5 - t4))" "0|0"
 }

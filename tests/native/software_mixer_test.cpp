@@ -1,5 +1,6 @@
-// The software mixer pulled by an output on a virtual clock that holds 20 ms: what it
-// renders (pitch, level, continuity) and where its cursor stands.
+// The software mixer pulled by an output on a virtual clock that holds 20 ms and takes them
+// back when the mix changes: what is heard (pitch, level, continuity) and where the cursor
+// stands.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,7 +15,11 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr uint32_t kRate = SoftwareSoundDevice::OUTPUT_RATE;
+constexpr uint32_t kRate = 22050;  // the output's, and the test files'
+// The frames heard after `ms` of playing.
+constexpr size_t At(uint32_t ms) {
+    return size_t{ms} * kRate / 1000;
+}
 
 class SoftwareMixerTest : public ::testing::Test {
   protected:
@@ -73,7 +78,7 @@ class SoftwareMixerTest : public ::testing::Test {
     size_t RenderedFrames() const { return output_.rendered.size() / 2; }
 
     ClockOutput output_;
-    SoftwareSoundDevice device_{output_};
+    SoftwareSoundDevice device_{output_, kRate};
     std::unique_ptr<SoundBuffer> buffer_;
 };
 
@@ -84,39 +89,46 @@ TEST_F(SoftwareMixerTest, FrequencyChangesPitchAndSpeedTogetherAndTheCursorCount
     EXPECT_EQ(Cursor(), kRate / 2 * 2);  // 500 ms of 2-byte frames, exactly what was heard
     EXPECT_NEAR(Hz(Side(0, RenderedFrames(), 0)), 1000, 10);
 
-    const uint64_t changedAt = device_.RenderedFrames();
+    // Heard at once: what was heard before went at 1:1, all after at 2:1.
+    const uint64_t changedAt = kRate * 500 / 1000;
     ASSERT_EQ(buffer_->SetFrequency(2 * kRate), S_OK);
     Run(400);
-    // Heard frames before the change was rendered went at 1:1, the rest at 2:1.
     const uint64_t heard = kRate * 900 / 1000;
     EXPECT_EQ(Cursor(), 2 * (changedAt + 2 * (heard - changedAt)));
     EXPECT_NEAR(Hz(Side(changedAt + 1000, RenderedFrames(), 0)), 2000, 20);
     EXPECT_LT(LargestStep(Side(0, RenderedFrames(), 0)), 0.5 * 2 * kPi * 2000 / kRate * 1.2);
 }
 
-TEST_F(SoftwareMixerTest, VolumeAndPanScaleTheSidesFromTheNextFrame) {
+TEST_F(SoftwareMixerTest, VolumeAndPanScaleTheSidesFromTheFrameHeardWhenTheyChange) {
     Make(2 * kRate, 500);
     ASSERT_EQ(buffer_->Play(0), S_OK);
     Run(300);
-    const size_t first = RenderedFrames();
+    const size_t first = At(300);
     const double full = Rms(Side(first - 2205, first, 0));
     EXPECT_NEAR(full, 0.5 / std::sqrt(2.0), 0.01);
     EXPECT_NEAR(Rms(Side(first - 2205, first, 1)), full, 1e-4);  // mono on both sides
 
     ASSERT_EQ(buffer_->SetVolume(-2000), S_OK);
     Run(200);
-    const size_t second = RenderedFrames();
+    const size_t second = At(500);
     EXPECT_NEAR(20 * std::log10(Rms(Side(first, second, 0)) / full), -20, 0.2);
 
     ASSERT_EQ(buffer_->SetVolume(0), S_OK);
     ASSERT_EQ(buffer_->SetPan(-10000), S_OK);
     Run(200);
-    const size_t third = RenderedFrames();
+    const size_t third = At(700);
     EXPECT_NEAR(Rms(Side(second, third, 0)), full, 0.01);
     EXPECT_EQ(Rms(Side(second, third, 1)), 0.0);
+    // A value set again is no change: what the output holds stays.
+    const int changes = output_.changes;
+    ASSERT_EQ(buffer_->SetPan(-10000), S_OK);
+    ASSERT_EQ(buffer_->SetVolume(0), S_OK);
+    EXPECT_EQ(output_.changes, changes);
     ASSERT_EQ(buffer_->SetPan(10000), S_OK);
     Run(200);
     EXPECT_EQ(Rms(Side(third, RenderedFrames(), 0)), 0.0);
+    // The changes went without a click: the sine's level steps, never its phase.
+    EXPECT_LT(LargestStep(Side(0, third, 0)), 0.5 * 2 * kPi * 500 / kRate * 1.2);
 }
 
 TEST_F(SoftwareMixerTest, ALoopWrapsWithoutAGapAndTheEndStopsWhenItIsHeard) {
@@ -129,13 +141,14 @@ TEST_F(SoftwareMixerTest, ALoopWrapsWithoutAGapAndTheEndStopsWhenItIsHeard) {
     EXPECT_LT(LargestStep(Side(0, RenderedFrames(), 0)), naturalStep * 1.2);
     EXPECT_NEAR(Rms(Side(200, RenderedFrames(), 0)), 0.5 / std::sqrt(2.0), 0.01);
 
-    // Without the loop it ends at the end of this round, once that is heard: it goes on
-    // from what was rendered, 20 ms ahead of what is heard.
+    // Without the loop it ends at the end of this round, once that is heard.
     ASSERT_EQ(buffer_->Play(0), S_OK);
-    const uint32_t left = kRate / 10 - Cursor() / 2 + 441;  // frames still to hear
+    const uint32_t left = kRate / 10 - Cursor() / 2;  // frames still to hear
     Run(left * 1000 / kRate - 2);
     EXPECT_TRUE(Playing());
+    EXPECT_TRUE(device_.Sounding(output_.HeardFrames()));
     Run(4);
+    EXPECT_FALSE(device_.Sounding(output_.HeardFrames()));  // the output may stop pulling
     EXPECT_FALSE(Playing());
     EXPECT_EQ(Cursor(), 0u);
     const size_t rendered = RenderedFrames();
@@ -143,25 +156,25 @@ TEST_F(SoftwareMixerTest, ALoopWrapsWithoutAGapAndTheEndStopsWhenItIsHeard) {
     EXPECT_EQ(Rms(Side(rendered, RenderedFrames(), 0)), 0.0);
 }
 
-TEST_F(SoftwareMixerTest, StopLetsTheRenderedSoundPlayOutAndPlayGoesOnWithoutAGapOrARepeat) {
+TEST_F(SoftwareMixerTest, StopTakesBackWhatTheOutputHeldAndPlayGoesOnWithoutAGapOrARepeat) {
     Make(kRate, 230);  // 20 ms is no whole number of periods: a repeat would show
     ASSERT_EQ(buffer_->Play(0), S_OK);
     Run(300);
-    const uint64_t renderedAtStop = device_.RenderedFrames();
+    const uint64_t stoppedAt = At(300);
     ASSERT_EQ(buffer_->Stop(), S_OK);
-    EXPECT_EQ(Cursor(), 2 * renderedAtStop);
+    EXPECT_EQ(Cursor(), 2 * stoppedAt);  // what was heard last, not what was queued
     Run(200);
-    EXPECT_EQ(Cursor(), 2 * renderedAtStop);
-    const uint64_t renderedAtPlay = device_.RenderedFrames();
+    EXPECT_EQ(Cursor(), 2 * stoppedAt);
+    const uint64_t playedAt = At(500);
     ASSERT_EQ(buffer_->Play(0), S_OK);
     Run(300);
-    EXPECT_EQ(Cursor(), 2 * (renderedAtStop + kRate * 800 / 1000 - renderedAtPlay));
+    EXPECT_EQ(Cursor(), 2 * (stoppedAt + At(300)));
 
-    // Rendering stopped at the Stop and began again at the Play; with the silence between
-    // taken out, the sound is the sine without a break.
-    EXPECT_EQ(Rms(Side(renderedAtStop, renderedAtPlay, 0)), 0.0);
-    std::vector<double> heard = Side(0, renderedAtStop, 0);
-    const std::vector<double> after = Side(renderedAtPlay, RenderedFrames(), 0);
+    // What was heard stopped at the Stop and began again at the Play; with the silence
+    // between taken out, the sound is the sine without a break.
+    EXPECT_EQ(Rms(Side(stoppedAt, playedAt, 0)), 0.0);
+    std::vector<double> heard = Side(0, stoppedAt, 0);
+    const std::vector<double> after = Side(playedAt, RenderedFrames(), 0);
     heard.insert(heard.end(), after.begin(), after.end());
     const double naturalStep = 0.5 * 2 * kPi * 230 / kRate;
     EXPECT_LT(LargestStep(heard), naturalStep * 1.2);
@@ -177,7 +190,7 @@ TEST_F(SoftwareMixerTest, RefusesWhatItCannotPlayAndKeepsTheOutputFormat) {
     EXPECT_LT(device_.CreateSoundBuffer({SOUND_CAPS_STATIC, 0, &pcm}, &buffer), 0);
 
     ASSERT_EQ(device_.CreateSoundBuffer({SOUND_CAPS_PRIMARY, 0, nullptr}, &buffer), S_OK);
-    const WaveFormat output{1, 2, kRate, 4 * kRate, 4, 16, 0};
+    const WaveFormat output{1, 2, 22050, 4 * 22050, 4, 16, 0};
     EXPECT_EQ(buffer->SetFormat(&output), S_OK);
     EXPECT_LT(buffer->SetFormat(&pcm), 0);
 }

@@ -73,8 +73,8 @@ class SoftwareSubject final : public SoundContractSubject {
     void Pass(uint32_t ms) override { output_.Run(device_, ms); }
 
   private:
-    ClockOutput output_;
-    SoftwareSoundDevice device_{output_};
+    ClockOutput output_{960, 48000};
+    SoftwareSoundDevice device_{output_, 48000};
 };
 
 INSTANTIATE_TEST_SUITE_P(
