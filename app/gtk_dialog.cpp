@@ -13,23 +13,16 @@ extern const size_t kMainIconFileSize;
 namespace {
 
 constexpr uint32_t kShortestTimerMs = 10;
+// A shortest timer whose ticks change nothing in the window slows down to this.
+constexpr guint kIdleTimerMs = 250;
 constexpr const char* kWidgetName = "velmorin";
 
-struct TimerTick {
-    GtkMainDialog* dialog;
-    uintptr_t id;
-    guint milliseconds;
-};
-
-gboolean OnTimerTick(gpointer data) {
-    auto* tick = static_cast<TimerTick*>(data);
-    // The next period starts now, as WM_TIMER's does once retrieved: a box the handler
-    // opens ticks one period later, not at once.
-    g_source_set_ready_time(g_main_current_source(),
-                            g_get_monotonic_time() + gint64{tick->milliseconds} * 1000);
-    tick->dialog->Deliver(WINMSG_TIMER, tick->id);
-    return G_SOURCE_CONTINUE;
+// A timer's source wakes at the ready time the dialog sets for each tick (a timeout
+// source would set its own, a fixed period on).
+gboolean DispatchTimer(GSource*, GSourceFunc callback, gpointer data) {
+    return callback(data);
 }
+GSourceFuncs kTimerFuncs = {nullptr, nullptr, DispatchTimer, nullptr, nullptr, nullptr};
 
 bool IsSlider(ControlKind kind) {
     return kind == ControlKind::PlainSlider || kind == ControlKind::EndTickSlider ||
@@ -38,6 +31,13 @@ bool IsSlider(ControlKind kind) {
 
 bool IsHidden(ControlKind kind) {
     return kind == ControlKind::HiddenLabel || kind == ControlKind::HiddenRadio;
+}
+
+// The boxes whose texts change while a sound plays (the status line, the position and the
+// other values) draw their text themselves: a label's new text lays the whole window out
+// again, a drawn one only repaints its box.
+bool IsDrawnText(ControlKind kind) {
+    return kind == ControlKind::StatusBox || kind == ControlKind::Value;
 }
 
 void InstallStyle() {
@@ -145,7 +145,7 @@ void GtkMainDialog::Build() {
     controls_.reserve(kMainControlCount);
     for (size_t i = 0; i < kMainControlCount; ++i) {
         const TemplateControl& t = kMainControls[i];
-        Control c{t.id, t.kind, nullptr, nullptr, t.text, {}, 0};
+        Control c{t.id, t.kind, nullptr, nullptr, t.text, {}, 0, true, {}};
         const std::string mnemonic = MnemonicLabel(t.text);
         // A hidden label starts a radio group and the control after its trio ends it.
         if (t.kind != ControlKind::HiddenRadio)
@@ -173,11 +173,26 @@ void GtkMainDialog::Build() {
                 c.widget = gtk_radio_button_new_with_label(radioGroup, t.text);
                 radioGroup = gtk_radio_button_get_group(GTK_RADIO_BUTTON(c.widget));
                 break;
+            case ControlKind::StatusBox:
+            case ControlKind::Value:
+                c.widget = gtk_drawing_area_new();
+                c.onScreen = t.text;
+                break;
             default:
                 c.widget = gtk_label_new(t.text);
                 break;
         }
         c.outer = c.widget;
+        if (IsDrawnText(t.kind)) {
+            AtkObject* accessible = gtk_widget_get_accessible(c.widget);
+            atk_object_set_role(accessible, ATK_ROLE_LABEL);
+            atk_object_set_name(accessible, t.text);
+            c.outer = gtk_frame_new(nullptr);
+            gtk_frame_set_shadow_type(GTK_FRAME(c.outer), t.kind == ControlKind::StatusBox
+                                                              ? GTK_SHADOW_IN
+                                                              : GTK_SHADOW_ETCHED_IN);
+            gtk_container_add(GTK_CONTAINER(c.outer), c.widget);
+        }
         if (GTK_IS_LABEL(c.widget)) {
             const bool left = t.kind == ControlKind::Label || t.kind == ControlKind::StatusBox ||
                               t.kind == ControlKind::HiddenLabel;
@@ -186,13 +201,6 @@ void GtkMainDialog::Build() {
                                  t.kind == ControlKind::HiddenLabel ? 0.0f : 0.5f);
             gtk_label_set_ellipsize(GTK_LABEL(c.widget), PANGO_ELLIPSIZE_NONE);
             gtk_label_set_single_line_mode(GTK_LABEL(c.widget), FALSE);
-            if (t.kind == ControlKind::StatusBox || t.kind == ControlKind::Value) {
-                c.outer = gtk_frame_new(nullptr);
-                gtk_frame_set_shadow_type(GTK_FRAME(c.outer), t.kind == ControlKind::StatusBox
-                                                                  ? GTK_SHADOW_IN
-                                                                  : GTK_SHADOW_ETCHED_IN);
-                gtk_container_add(GTK_CONTAINER(c.outer), c.widget);
-            }
         }
         gtk_widget_set_size_request(c.outer, DialogUnitsToPixelsX(t.rect.width, base_),
                                     DialogUnitsToPixelsY(t.rect.height, base_));
@@ -218,6 +226,8 @@ void GtkMainDialog::Build() {
     for (Control& c : controls_) {
         if (IsSlider(c.kind))
             ShowTrack(c);
+        if (IsDrawnText(c.kind))
+            g_signal_connect(c.widget, "draw", G_CALLBACK(OnDrawText), &c);
     }
     // Tab follows template order, not the controls' places.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -284,6 +294,8 @@ intptr_t GtkMainDialog::Run() {
 intptr_t GtkMainDialog::Dispatch(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (destroyed_)
         return 0;
+    if (message != WINMSG_TIMER || shortestTick_ == 0)
+        WakeTimers();
     ++depth_;
     const intptr_t result = procedure_(*this, message, wParam, lParam);
     --depth_;
@@ -327,6 +339,8 @@ void GtkMainDialog::EndDialog(intptr_t result) {
 }
 
 void GtkMainDialog::SetTitle(const char* text) {
+    if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(window_)), text) != 0)
+        ++changes_;
     gtk_window_set_title(GTK_WINDOW(window_), text);
 }
 
@@ -338,8 +352,9 @@ void GtkMainDialog::SetItemText(int id, const char* text) {
     // every poll tick.
     if (c->text == text)
         return;
+    ++changes_;
     c->text = text;
-    if (GTK_IS_LABEL(c->widget)) {
+    if (GTK_IS_LABEL(c->widget) || IsDrawnText(c->kind)) {
         c->shown = false;
         ShowTexts();
     } else if (GTK_IS_BUTTON(c->widget)) {
@@ -362,11 +377,31 @@ void GtkMainDialog::ShowTexts() {
     }
     textsShownAt_ = now;
     for (Control& c : controls_) {
-        if (!c.shown && GTK_IS_LABEL(c.widget)) {
+        if (c.shown)
+            continue;
+        c.shown = true;
+        if (IsDrawnText(c.kind)) {
+            c.onScreen = c.text;
+            atk_object_set_name(gtk_widget_get_accessible(c.widget), c.text.c_str());
+            gtk_widget_queue_draw(c.widget);
+        } else if (GTK_IS_LABEL(c.widget)) {
             gtk_label_set_text(GTK_LABEL(c.widget), c.text.c_str());
-            c.shown = true;
         }
     }
+}
+
+gboolean GtkMainDialog::OnDrawText(GtkWidget* widget, cairo_t* cr, gpointer data) {
+    const auto* c = static_cast<const Control*>(data);
+    PangoLayout* layout = gtk_widget_create_pango_layout(widget, c->onScreen.c_str());
+    int width = 0, height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    // The status line left-aligned as a label is, a value centred in its box.
+    const int room = gtk_widget_get_allocated_width(widget);
+    const int x = c->kind == ControlKind::StatusBox ? 2 : (room - width) / 2;
+    const int y = (gtk_widget_get_allocated_height(widget) - height) / 2;
+    gtk_render_layout(gtk_widget_get_style_context(widget), cr, x, y, layout);
+    g_object_unref(layout);
+    return FALSE;
 }
 
 gboolean GtkMainDialog::OnShowTexts(gpointer self) {
@@ -377,8 +412,12 @@ gboolean GtkMainDialog::OnShowTexts(gpointer self) {
 }
 
 void GtkMainDialog::EnableItem(int id, bool enable) {
-    if (Control* c = Find(id))
-        gtk_widget_set_sensitive(c->widget, enable ? TRUE : FALSE);
+    Control* c = Find(id);
+    if (c == nullptr)
+        return;
+    if (gtk_widget_get_sensitive(c->widget) != (enable ? TRUE : FALSE))
+        ++changes_;
+    gtk_widget_set_sensitive(c->widget, enable ? TRUE : FALSE);
 }
 
 bool GtkMainDialog::IsItemEnabled(int id) {
@@ -387,6 +426,7 @@ bool GtkMainDialog::IsItemEnabled(int id) {
 }
 
 void GtkMainDialog::SetFocusItem(int id) {
+    ++changes_;
     if (Control* c = Find(id))
         gtk_widget_grab_focus(c->widget);
 }
@@ -399,6 +439,7 @@ unsigned GtkMainDialog::IsButtonChecked(int id) {
 }
 
 void GtkMainDialog::CheckRadioButton(int first, int last, int check) {
+    ++changes_;
     // The checked one first: a GTK radio group always keeps one button checked.
     if (Control* c = Find(check); c != nullptr && GTK_IS_TOGGLE_BUTTON(c->widget))
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c->widget), TRUE);
@@ -496,6 +537,7 @@ void GtkMainDialog::Pump() {
             // posts the progress at every tick.
             if (!c->track.Apply(p.message, p.value))
                 continue;
+            ++changes_;
             ShowTrack(*c);
             if (std::find(redrawn_.begin(), redrawn_.end(), p.id) == redrawn_.end())
                 redrawn_.push_back(p.id);
@@ -521,25 +563,73 @@ IconHandle GtkMainDialog::LoadMainIcon() {
 }
 
 void GtkMainDialog::PostSetIcon(IconSize size, IconHandle icon) {
+    ++changes_;
     posted_.push_back({false, 0, TrackbarMessage::SetPos, 0, size, icon});
     SchedulePump();
 }
 
 void GtkMainDialog::SetTimer(uintptr_t id, uint32_t milliseconds) {
     KillTimer(id);
+    ++changes_;
     const guint interval = std::max(milliseconds, kShortestTimerMs);
     // May recurse: a modal box opened from a tick's handler runs a nested loop, in which
     // this timer goes on ticking, as it does under the dialog manager's modal loops.
-    GSource* source = g_timeout_source_new(interval);
+    GSource* source = g_source_new(&kTimerFuncs, sizeof(GSource));
+    g_source_set_ready_time(source, g_get_monotonic_time() + gint64{interval} * 1000);
     g_source_set_can_recurse(source, TRUE);
-    g_source_set_callback(source, OnTimerTick, new TimerTick{this, id, interval},
+    auto* tick = new TimerTick{this, id, interval, interval, source, 0};
+    g_source_set_callback(source, &GtkMainDialog::OnTimerTick, tick,
                           [](gpointer data) { delete static_cast<TimerTick*>(data); });
-    timers_[id] = SourceOwner(g_source_attach(source, nullptr));
+    timers_[id] = Timer{SourceOwner(g_source_attach(source, nullptr)), tick};
     g_source_unref(source);
 }
 
 void GtkMainDialog::KillTimer(uintptr_t id) {
+    ++changes_;
     timers_.erase(id);
+}
+
+gboolean GtkMainDialog::OnTimerTick(gpointer data) {
+    auto* tick = static_cast<TimerTick*>(data);
+    // The next period starts now, as WM_TIMER's does once retrieved: a box the handler
+    // opens ticks one period later, not at once.
+    tick->due = g_get_monotonic_time();
+    g_source_set_ready_time(tick->source, tick->due + gint64{tick->current} * 1000);
+    tick->dialog->Tick(tick);
+    return G_SOURCE_CONTINUE;
+}
+
+void GtkMainDialog::Tick(TimerTick* tick) {
+    const uintptr_t id = tick->id;
+    const bool shortest = tick->interval == kShortestTimerMs;
+    const uint64_t before = changes_;
+    shortestTick_ += shortest ? 1 : 0;
+    Deliver(WINMSG_TIMER, id);
+    shortestTick_ -= shortest ? 1 : 0;
+    auto it = timers_.find(id);
+    if (!shortest || it == timers_.end() || it->second.tick != tick)
+        return;  // killed or set anew meanwhile
+    // A timer asked to tick as often as it can does so while its ticks change the window
+    // (a position while a sound plays); while they change nothing it ticks less and less
+    // often, down to four times a second, so that an idle program does not wake the machine
+    // a hundred times a second. Any other message brings it back at once.
+    const guint current =
+        changes_ == before ? std::min(tick->current * 2, kIdleTimerMs) : kShortestTimerMs;
+    if (current != tick->current) {
+        tick->current = current;
+        g_source_set_ready_time(tick->source, tick->due + gint64{current} * 1000);
+    }
+}
+
+void GtkMainDialog::WakeTimers() {
+    const gint64 now = g_get_monotonic_time();
+    for (auto& entry : timers_) {
+        TimerTick* tick = entry.second.tick;
+        if (tick->current == tick->interval)
+            continue;
+        tick->current = tick->interval;
+        g_source_set_ready_time(tick->source, now + gint64{tick->interval} * 1000);
+    }
 }
 
 uint16_t GtkMainDialog::AddGlobalAtom(const char* name) {

@@ -10,7 +10,9 @@
 //   every 50 ms (the poll rewrites the position at every tick);
 // - push buttons, check boxes (toggled first), menu items and mnemonics send WM_COMMAND;
 //   Esc and the close box send IDCANCEL, Enter outside a push button IDOK;
-// - timers are GLib timeouts (0 ms asks for the shortest, 10 ms); hotkeys go to the way in
+// - timers are GLib timeouts (0 ms asks for the shortest, 10 ms, which slows down to 250 ms
+//   while its ticks change nothing in the window, and is back at 10 ms with the next other
+//   message); hotkeys go to the way in
 //   the entry chose for them (app/way_in.h); a tick, a hotkey or another way in's message
 //   waits until the posted messages and their notifications are through; the global atoms
 //   are the adapter's own;
@@ -105,7 +107,20 @@ class GtkMainDialog final : public Dialog, public MessageSink {
         std::string text;
         TrackbarState track;
         gulong valueHandler = 0;
-        bool shown = true;  // the label shows `text`
+        bool shown = true;     // the label shows `text`
+        std::string onScreen;  // what a drawn text box shows
+    };
+    struct TimerTick {
+        GtkMainDialog* dialog;
+        uintptr_t id;
+        guint interval;  // what was asked for, at least the shortest
+        guint current;   // in force: longer while the ticks of a shortest timer are idle
+        GSource* source;
+        gint64 due;  // when the last tick came
+    };
+    struct Timer {
+        SourceOwner source;
+        TimerTick* tick;  // owned by the source
     };
     struct Posted {
         bool trackbar;
@@ -127,7 +142,11 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     void ShowTexts();
 
     static gboolean OnPump(gpointer self);
+    static gboolean OnTimerTick(gpointer data);
+    void Tick(TimerTick* tick);
+    void WakeTimers();
     static gboolean OnShowTexts(gpointer self);
+    static gboolean OnDrawText(GtkWidget* widget, cairo_t* cr, gpointer control);
     static void OnClicked(GtkWidget* widget, gpointer self);
     static gboolean OnMnemonic(GtkWidget* widget, gboolean cycling, gpointer self);
     static void OnValueChanged(GtkRange* range, gpointer self);
@@ -145,10 +164,13 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     std::vector<Posted> posted_;
     std::vector<int> redrawn_;
     SourceOwner pumpSource_;
-    static constexpr int kTextIntervalMs = 50;
+    static constexpr int kTextIntervalMs = 100;
     SourceOwner textSource_;
     gint64 textsShownAt_ = 0;
-    std::map<uintptr_t, SourceOwner> timers_;
+    std::map<uintptr_t, Timer> timers_;
+    // Calls that changed the window, and whether a shortest timer's tick is being handled.
+    uint64_t changes_ = 0;
+    int shortestTick_ = 0;
     AtomTable atoms_;
     HotKeyWayIn* hotkeys_ = nullptr;
     std::vector<WayIn*> ways_;

@@ -10,6 +10,7 @@ velmorin_packages=(
     pulseaudio pulseaudio-utils sox ffmpeg python3
     dpkg-dev lintian desktop-file-utils appstream libgtk-3-bin
     weston xdg-desktop-portal playerctl libglib2.0-bin
+    pipewire pipewire-bin pipewire-pulse wireplumber
 )
 
 velmorin_install_deps() {

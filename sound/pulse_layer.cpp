@@ -130,6 +130,10 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
             return;
         corked_ = cork;
         pa_operation_unref(pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr));
+        // The last word on where the stream is came while it stood; the next one says it
+        // plays, so that the clock runs on from there.
+        if (!cork)
+            pa_operation_unref(pa_stream_update_timing_info(stream_, nullptr, nullptr));
     }
 
     // Renders `bytes` of the mix where the stream plays it: the mixer's frames and the

@@ -6,6 +6,10 @@
   capture.py segments REC.wav           prints one line per steady tone in a recording:
                                         "<start ms> <end ms> <Hz>"
   capture.py levels REC.wav             prints "<left rms> <right rms>" of the sound
+  capture.py band OUT.wav               writes 16-bit stereo at 44100/s: 1 kHz, then
+                                        15 kHz, at one level, 500 ms each
+  capture.py bandlevel REC.wav          prints the level of the second half of the
+                                        sound against the first, in dB
 """
 import math
 import struct
@@ -83,6 +87,40 @@ def segments(path):
         print(start, end, round(values[len(values) // 2]))
 
 
+def write_band(path):
+    rate = 44100
+    frames = bytearray()
+    for hz in (1000, 15000):
+        for i in range(rate // 2):
+            v = int(12000 * math.sin(2 * math.pi * hz * i / rate))
+            frames += struct.pack("<hh", v, v)
+    with wave.open(path, "wb") as out:
+        out.setnchannels(2)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(bytes(frames))
+
+
+def band_level(path):
+    rate, channels = read(path)
+    loud = [ms for ms, values in windows(rate, channels[0]) if rms(values) > 300]
+    if len(loud) < 20:
+        print("nan")
+        return
+    # The middle 60 % of each half, away from the onset, the change and the end.
+    first, last = loud[0], loud[-1] + WINDOW_MS
+    half = (last - first) / 2
+
+    def level(a, b):
+        size = rate * WINDOW_MS // 1000
+        values = channels[0][int(a * rate / 1000):int(b * rate / 1000)]
+        return rms(values[size:])
+
+    low = level(first + 0.2 * half, first + 0.8 * half)
+    high = level(first + 1.2 * half, first + 1.8 * half)
+    print("%.2f" % (20 * math.log10(high / low)) if low > 0 and high > 0 else "-inf")
+
+
 def levels(path):
     rate, channels = read(path)
     loud = [i for i, (l, r) in enumerate(zip(channels[0], channels[-1])) if abs(l) + abs(r) > 200]
@@ -96,4 +134,5 @@ def levels(path):
 
 if __name__ == "__main__":
     command, path = sys.argv[1], sys.argv[2]
-    {"tones": write_tones, "segments": segments, "levels": levels}[command](path)
+    {"tones": write_tones, "segments": segments, "levels": levels, "band": write_band,
+     "bandlevel": band_level}[command](path)

@@ -11,7 +11,7 @@ e2e_failed=0
 e2e_app_pid=
 
 e2e_check() {  # name, then a command that succeeds when the check holds
-    local name=$1
+    local name=${E2E_LABEL:-}$1
     shift
     if "$@"; then
         e2e_passed=$((e2e_passed + 1))

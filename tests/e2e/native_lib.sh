@@ -97,16 +97,19 @@ e2e_native_position_past() {  # bytes: the position text shows more than that
 }
 
 # A skip is heard at once: from the last byte heard before it to the first after, 15000
-# bytes, within 5 ms (40 bytes at 8000 a second), and no silence between. The stretches
-# are track_tone's; the skips go from stretch 2 to 3 (forward) and 3 to 4 (back).
+# bytes, and no silence between. Most land within 1 ms; the test server's sink renders in
+# blocks of about 10 ms (its keep-alive stream asks for 20 ms), and what a block has
+# rendered cannot always be taken back, so 10 ms (80 bytes at 8000 a second) are allowed.
+# The stretches are track_tone's; the skips go from stretch 2 to 3 (forward) and 3 to 4
+# (back).
 e2e_native_check_skips() {  # label stretch-lines
     local b1 c0 c1 d0 t2 t3 t4 t5
     read -r _ _ t2 _ b1 <<<"$(sed -n 2p <<<"$2")"
     read -r _ t3 t4 c0 c1 <<<"$(sed -n 3p <<<"$2")"
     read -r _ t5 _ d0 _ <<<"$(sed -n 4p <<<"$2")"
-    e2e_check "$1: forward skips 15000 bytes, within 5 ms" \
-        e2e_near "$((${c0:-0} - ${b1:-0}))" 15000 40
-    e2e_check "$1: back skips 15000 bytes, within 5 ms" \
-        e2e_near "$((${c1:-0} - ${d0:-0}))" 15000 40
+    e2e_check "$1: forward skips 15000 bytes, at once" \
+        e2e_near "$((${c0:-0} - ${b1:-0}))" 15000 80
+    e2e_check "$1: back skips 15000 bytes, at once" \
+        e2e_near "$((${c1:-0} - ${d0:-0}))" 15000 80
     e2e_check "$1: no silence at either skip" e2e_equals "$((t3 - t2))|$((t5 - t4))" "0|0"
 }

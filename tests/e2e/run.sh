@@ -17,12 +17,25 @@ if [ -z "${VELMORIN_WINE_READY:-}" ]; then
 fi
 . "$here/lib.sh"
 
-for scenario in "$here"/test_*.sh; do
-    . "$scenario"
+run_file() {  # scenario file: runs it, then ends whatever it left running
+    local started=$SECONDS
+    . "$1"
     # Whatever a failed scenario left running, by the ids of what it started.
     e2e_end_own
     declare -F e2e_pulse_stop >/dev/null && e2e_pulse_stop
+    echo "e2e: $(basename "$1")${E2E_LABEL:+ (${E2E_LABEL%: })} took $((SECONDS - started)) s"
+}
+
+for scenario in "$here"/test_*.sh; do
+    run_file "$scenario"
 done
+# The native program's sound scenarios once more, through PipeWire's PulseAudio server, as
+# Debian's GNOME, Ubuntu and Fedora run it.
+export E2E_SOUND_SERVER=pipewire E2E_LABEL="pipewire: "
+for scenario in test_pulse_layer.sh test_native_program.sh test_native_desktop.sh test_sound_server.sh; do
+    run_file "$here/$scenario"
+done
+unset E2E_SOUND_SERVER E2E_LABEL
 [ $own_wine = 1 ] && velmorin_stop_wine
 echo "e2e: $e2e_passed passed, $e2e_failed failed"
 [ "$e2e_failed" = 0 ]

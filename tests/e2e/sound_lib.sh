@@ -1,4 +1,5 @@
-# Real-time sound for the end-to-end tests: a private PulseAudio daemon with a null sink,
+# Real-time sound for the end-to-end tests: a private PulseAudio daemon (or PipeWire with its
+# PulseAudio server, where E2E_SOUND_SERVER=pipewire) with a null sink,
 # which Wine's PulseAudio driver plays into at the speed of the clock, and a recorder of
 # that sink's monitor. Unlike the ALSA file capture of velmorin_prepare_sound, play
 # cursors and timings here are real, so pauses, step backs and timed cycles can be judged.
@@ -13,6 +14,8 @@
 #                          NAME.stop hold the wall-clock times (Unix seconds) just before
 #                          the recorder started and was stopped, NAME.first an estimate of
 #                          the time of the first recorded sample
+#   e2e_pulse_kill         ends the server at once, as a crash would (and the recording)
+#   e2e_pulse_revive       starts it again on the same socket
 #   e2e_pulse_stop         ends everything started here and restores HOME, PULSE_SERVER;
 #                          call it before the shell ends (a trap on EXIT), or the daemon
 #                          and its streams outlive the test
@@ -22,6 +25,9 @@
 
 E2E_PULSE_RATE=48000
 e2e_pulse_pid=
+e2e_pulse_pids=()
+e2e_pulse_bus=
+e2e_pulse_bus_pid=
 e2e_pulse_keepalive_pid=
 e2e_pulse_dir=
 e2e_pulse_socket=
@@ -64,43 +70,43 @@ e2e_pulse_start() {
     e2e_pulse_socket=$e2e_pulse_dir/run/native
     e2e_pulse_client=(env -u XDG_RUNTIME_DIR PULSE_SERVER="unix:$e2e_pulse_socket"
         PULSE_CLIENTCONFIG="$e2e_pulse_dir/client.conf" HOME="$e2e_pulse_dir/home")
-    rm -f "$e2e_pulse_socket"
-    # The sink runs at the rate of the recording, so the only resampling is Wine's.
-    cat >"$e2e_pulse_dir/pa.pa" <<EOT
-load-module module-null-sink sink_name=nullsink rate=$E2E_PULSE_RATE channels=2
-load-module module-native-protocol-unix socket=$e2e_pulse_socket auth-anonymous=1
-set-default-sink nullsink
-EOT
-    cat >"$e2e_pulse_dir/home/.config/pulse/daemon.conf" <<EOT
-default-sample-rate = $E2E_PULSE_RATE
-alternate-sample-rate = $E2E_PULSE_RATE
-EOT
     # A client that cannot reach the daemon must fail, not spawn a daemon of its own.
     printf 'autospawn = no\n' >"$e2e_pulse_dir/client.conf"
-    # Running as root only earns a warning when not in system mode; system mode would
-    # want a pulse user and D-Bus. The private HOME keeps its cookie and state here.
-    # Without DISPLAY and a bus address it does not try dbus-launch, which could leave a
-    # session bus running on the test display.
-    env -u PULSE_SERVER -u DISPLAY DBUS_SESSION_BUS_ADDRESS=disabled: \
-        HOME="$e2e_pulse_dir/home" XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" \
-        XDG_RUNTIME_DIR="$e2e_pulse_dir/run" \
-        pulseaudio -n -F "$e2e_pulse_dir/pa.pa" --daemonize=no --exit-idle-time=-1 \
-        --use-pid-file=no --disable-shm=yes --disallow-exit --log-target=stderr \
-        >"$e2e_pulse_dir/pulseaudio.log" 2>&1 </dev/null &
-    e2e_pulse_pid=$!
+    _e2e_server_up || return 1
+
+    # Wine chooses its PulseAudio driver when a server answers; HOME without an
+    # .asoundrc keeps ALSA's default away from the capture file of the other set-up.
+    e2e_pulse_saved=1
+    e2e_pulse_saved_home=$HOME
+    e2e_pulse_saved_server=${PULSE_SERVER-unset}
+    export E2E_PULSE_HOME=$e2e_pulse_dir/home
+    export HOME=$E2E_PULSE_HOME
+    export PULSE_SERVER=unix:$e2e_pulse_socket
+    export PULSE_CLIENTCONFIG=$e2e_pulse_dir/client.conf
+    return 0
+}
+
+# Starts the server E2E_SOUND_SERVER names (pulseaudio, the default, or pipewire) on the
+# socket, with a null sink at the recording's rate that always plays.
+_e2e_server_up() {
+    rm -f "$e2e_pulse_socket"
+    if [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ]; then
+        _e2e_pipewire_up || return 1
+    else
+        _e2e_pulseaudio_up || return 1
+    fi
     local i
     for i in $(seq 1 50); do
-        if [ -S "$e2e_pulse_socket" ] &&
-            "${e2e_pulse_client[@]}" timeout 2 pactl info >/dev/null 2>&1; then
-            break
-        fi
+        "${e2e_pulse_client[@]}" timeout 2 pactl info >/dev/null 2>&1 && break
         if ! kill -0 "$e2e_pulse_pid" 2>/dev/null || [ "$i" = 50 ]; then
-            echo "PulseAudio did not start; see $e2e_pulse_dir/pulseaudio.log" >&2
+            echo "the sound server did not start; see $e2e_pulse_dir/*.log" >&2
             e2e_pulse_stop
             return 1
         fi
         sleep 0.1
     done
+    # A server set up as a desktop's (for measurements) lets its sink sleep when idle.
+    [ "${E2E_PULSE_IDLE:-}" = desktop ] && return 0
     # Without a stream that always plays, the sink idles and the first part of the next
     # stream that starts is lost.
     "${e2e_pulse_client[@]}" pacat --playback -d nullsink --format=s16le --rate=$E2E_PULSE_RATE \
@@ -119,25 +125,99 @@ EOT
     done
     _e2e_end_pid "$probe_pid"
     rm -f "$probe"
+}
 
-    # Wine chooses its PulseAudio driver when a server answers; HOME without an
-    # .asoundrc keeps ALSA's default away from the capture file of the other set-up.
-    e2e_pulse_saved=1
-    e2e_pulse_saved_home=$HOME
-    e2e_pulse_saved_server=${PULSE_SERVER-unset}
-    export E2E_PULSE_HOME=$e2e_pulse_dir/home
-    export HOME=$E2E_PULSE_HOME
-    export PULSE_SERVER=unix:$e2e_pulse_socket
-    export PULSE_CLIENTCONFIG=$e2e_pulse_dir/client.conf
+_e2e_pulseaudio_up() {
+    # The sink runs at the rate of the recording, so the only resampling is Wine's.
+    cat >"$e2e_pulse_dir/pa.pa" <<EOT
+load-module module-null-sink sink_name=nullsink rate=$E2E_PULSE_RATE channels=2
+load-module module-native-protocol-unix socket=$e2e_pulse_socket auth-anonymous=1
+set-default-sink nullsink
+EOT
+    [ "${E2E_PULSE_IDLE:-}" = desktop ] && echo "load-module module-suspend-on-idle timeout=1" >>"$e2e_pulse_dir/pa.pa"
+    cat >"$e2e_pulse_dir/home/.config/pulse/daemon.conf" <<EOT
+default-sample-rate = $E2E_PULSE_RATE
+alternate-sample-rate = $E2E_PULSE_RATE
+EOT
+    # Running as root only earns a warning when not in system mode; system mode would
+    # want a pulse user and D-Bus. The private HOME keeps its cookie and state here.
+    # Without DISPLAY and a bus address it does not try dbus-launch, which could leave a
+    # session bus running on the test display.
+    env -u PULSE_SERVER -u DISPLAY DBUS_SESSION_BUS_ADDRESS=disabled: \
+        HOME="$e2e_pulse_dir/home" XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" \
+        XDG_RUNTIME_DIR="$e2e_pulse_dir/run" \
+        pulseaudio -n -F "$e2e_pulse_dir/pa.pa" --daemonize=no --exit-idle-time=-1 \
+        --use-pid-file=no --disable-shm=yes --disallow-exit --log-target=stderr \
+        >"$e2e_pulse_dir/pulseaudio.log" 2>&1 </dev/null &
+    e2e_pulse_pid=$!
+    e2e_pulse_pids=("$e2e_pulse_pid")
+}
+
+# PipeWire with its PulseAudio server, headless: a null sink driven by its own timer, and
+# wireplumber on a bus of its own to link the streams.
+_e2e_pipewire_up() {
+    local conf=$e2e_pulse_dir/home/.config/pipewire
+    mkdir -p "$conf/pipewire.conf.d" "$conf/pipewire-pulse.conf.d"
+    cat >"$conf/pipewire.conf.d/null-sink.conf" <<EOT
+context.objects = [
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink node.name = nullsink
+               media.class = Audio/Sink audio.position = [ FL FR ] audio.rate = $E2E_PULSE_RATE
+               monitor.channel-volumes = true object.linger = true } }
+]
+EOT
+    printf 'pulse.properties = { server.address = [ "unix:%s" ] }\n' "$e2e_pulse_socket" \
+        >"$conf/pipewire-pulse.conf.d/socket.conf"
+    local env=(env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
+        XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" XDG_RUNTIME_DIR="$e2e_pulse_dir/run")
+    e2e_pulse_pids=()
+    if [ -z "$e2e_pulse_bus" ]; then
+        { read -r e2e_pulse_bus; read -r e2e_pulse_bus_pid; } < <(dbus-daemon --session --fork \
+            --print-address=1 --print-pid=1)
+    fi
+    "${env[@]}" pipewire >"$e2e_pulse_dir/pipewire.log" 2>&1 </dev/null &
+    e2e_pulse_pids+=($!)
+    local i
+    for i in $(seq 1 50); do
+        # After a kill -9 the socket file stays: wait for an answer, not for the file.
+        "${env[@]}" pw-cli info 0 >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    "${env[@]}" DBUS_SESSION_BUS_ADDRESS="$e2e_pulse_bus" wireplumber \
+        >"$e2e_pulse_dir/wireplumber.log" 2>&1 </dev/null &
+    e2e_pulse_pids+=($!)
+    "${env[@]}" pipewire-pulse >"$e2e_pulse_dir/pipewire-pulse.log" 2>&1 </dev/null &
+    e2e_pulse_pids+=($!)
+    e2e_pulse_pid=$!
+}
+
+# The server goes away at once, as when it crashes; its clients lose it.
+e2e_pulse_kill() {
+    local pid
+    for pid in "${e2e_pulse_pids[@]}"; do
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    _e2e_end_pid "$e2e_pulse_keepalive_pid"
+    e2e_pulse_keepalive_pid=
+    [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
     return 0
 }
+
+# The same server starts again on the same socket.
+e2e_pulse_revive() { _e2e_server_up; }
 
 e2e_pulse_stop() {
     [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
     _e2e_end_pid "$e2e_pulse_keepalive_pid"
     e2e_pulse_keepalive_pid=
-    _e2e_end_pid "$e2e_pulse_pid"
+    local pid
+    for pid in "${e2e_pulse_pids[@]}"; do _e2e_end_pid "$pid"; done
+    e2e_pulse_pids=()
     e2e_pulse_pid=
+    [ -n "$e2e_pulse_bus_pid" ] && kill "$e2e_pulse_bus_pid" 2>/dev/null
+    e2e_pulse_bus=
+    e2e_pulse_bus_pid=
     case $e2e_pulse_dir in
         /tmp/velmorin-pulse.*) rm -rf "$e2e_pulse_dir" ;;
     esac

@@ -181,14 +181,17 @@ TEST(GtkDialog, ATickWaitsForPostedThumbsAndTheirNotificationsAndAnUnchangedThum
     EXPECT_EQ(unchangedNotified, 0);
 }
 
-TEST(GtkDialog, TimersTakeANewIntervalHaveATenMillisecondFloorAndStopWhenKilled) {
+TEST(GtkDialog, TimersTakeANewIntervalHaveATenMillisecondFloorIdleSlowlyAndStopWhenKilled) {
     int phase = 0, ticks = 0, zeroTicks = 0, lateTicks = 0, otherTicks = 0;
     double start = 0, interval20 = 0, firstGap = 0, interval200 = 0, interval0 = 0, killedAt = 0;
+    double idleGap = 0, commandAt = 0, afterCommand = 0;
     GtkMainDialog dialog([&](Dialog& d, uint32_t message, uintptr_t id, intptr_t) -> intptr_t {
         if (message == WINMSG_INITDIALOG) {
             d.SetTimer(kTick, 20);
             start = NowMs();
         }
+        if (message == WINMSG_COMMAND)
+            commandAt = NowMs();
         if (message != WINMSG_TIMER)
             return 0;
         const double now = NowMs();
@@ -211,13 +214,31 @@ TEST(GtkDialog, TimersTakeANewIntervalHaveATenMillisecondFloorAndStopWhenKilled)
                 d.SetTimer(kTick, 0);
                 start = now, ticks = 0, phase = 2;
             }
-        } else if (phase == 2 && ticks >= 10 && now - start >= 200) {
+        } else if (phase == 2 && (ticks < 10 || now - start < 200)) {
+            d.SetItemText(IDC_STATUS, std::to_string(ticks).c_str());  // each tick shows
+        } else if (phase == 2) {
             interval0 = (now - start) / ticks;
             zeroTicks = ticks;
+            start = now, ticks = 0, phase = 3;
+        } else if (phase == 3 && ticks == 8) {
+            // Ticks that change nothing come less and less often; any other message
+            // brings the next one back at once.
+            idleGap = now - start;
+            start = now, phase = 4;
+            g_idle_add(
+                [](gpointer self) -> gboolean {
+                    static_cast<GtkMainDialog*>(self)->Deliver(WINMSG_COMMAND, 1234);
+                    return G_SOURCE_REMOVE;
+                },
+                &d);
+        } else if (phase == 3) {
+            start = now;
+        } else if (phase == 4) {
+            afterCommand = now - commandAt;
             d.KillTimer(kTick);
             d.SetTimer(kOther, 25);
-            killedAt = now, phase = 3;
-        } else if (phase == 3) {
+            killedAt = now, phase = 5;
+        } else if (phase == 5) {
             ++lateTicks;
         }
         return 0;
@@ -225,13 +246,17 @@ TEST(GtkDialog, TimersTakeANewIntervalHaveATenMillisecondFloorAndStopWhenKilled)
     EXPECT_EQ(RunGuarded(dialog), 0);
     std::printf(
         "timers: 20 ms -> %.1f ms a tick; after SetTimer 200 ms the first tick at %.1f ms, "
-        "then %.1f ms a tick; 0 ms -> %.2f ms a tick (%d ticks, %.0f in 200 ms)\n",
-        interval20, firstGap, interval200, interval0, zeroTicks, 200 / interval0);
+        "then %.1f ms a tick; 0 ms -> %.2f ms a tick (%d ticks, %.0f in 200 ms); idle, the 8th "
+        "tick %.0f ms after the 7th; after a command the next tick in %.1f ms\n",
+        interval20, firstGap, interval200, interval0, zeroTicks, 200 / interval0, idleGap,
+        afterCommand);
     EXPECT_GE(interval20, 20 * 0.75);
     EXPECT_GE(firstGap, 200 * 0.75);  // the old period did not tick again
     EXPECT_GE(interval200, 200 * 0.75);
     EXPECT_GE(interval0, 10 * 0.75);  // the 10 ms floor: about 20 in 200 ms, not a busy loop
     EXPECT_LT(interval0, interval200 / 2);
+    EXPECT_GE(idleGap, 10 * interval0);  // idle: a few ticks a second, not a hundred
+    EXPECT_LT(afterCommand, idleGap / 4);
     EXPECT_EQ(lateTicks, 0);
 }
 
