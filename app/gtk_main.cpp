@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/gtk_dialog.h"
+#include "app/hidraw_pedals.h"
 #include "app/main_dialog.h"
 #include "app/mpris_player.h"
 #include "app/portal_hotkeys.h"
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
     InstallSoundSystem(&sound);
     {
         GtkMainDialog dialog(MainDialogProc);
-        // The ways in besides the window, picked once: the hotkeys' and the media keys'.
+        // The ways in besides the window, picked once: the hotkeys', the media keys' and the
+        // foot pedals'.
         std::unique_ptr<HotKeyWayIn> hotkeys;
         if (portal)
             hotkeys = std::make_unique<PortalHotKeys>(dialog, dialog);
@@ -79,6 +81,9 @@ int main(int argc, char** argv) {
         dialog.UseHotKeys(hotkeys.get());
         MprisPlayer media(dialog, dialog);
         dialog.AddWayIn(&media);
+        // VELMORIN_DEVICE_ROOT is for tests only: a tree of fake devices in place of /.
+        const char* devices = g_getenv("VELMORIN_DEVICE_ROOT");
+        HidrawPedals pedals(dialog, dialog, devices != nullptr ? devices : "/");
         if (!line.path.empty())
             dialog.OpenAtStart(ChosenPath(line.path));
         dialog.Run();

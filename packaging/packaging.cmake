@@ -61,6 +61,9 @@ install(FILES ${VELMORIN_GENERATED}/velmorin.metainfo.xml
 install(FILES ${VELMORIN_GENERATED}/velmorin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VELMORIN_GENERATED}/changelog.gz ${VELMORIN_PACKAGING}/linux/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Lets the user at the seat read the foot pedals.
+install(FILES ${VELMORIN_PACKAGING}/linux/70-velmorin-pedals.rules
+        DESTINATION lib/udev/rules.d)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -19,8 +19,9 @@ constexpr uint32_t kFrameBytes = 4;
 constexpr pa_usec_t kTargetLatencyUs = 400000;
 // Asked for in pieces of a quarter of that.
 constexpr pa_usec_t kRequestUs = 100000;
-// What a change renders at once; the stream asks for the rest from its own thread.
-constexpr pa_usec_t kAfterChangeUs = 120000;
+// What a change renders at once; the stream asks for the rest from its own thread. Enough to
+// bridge a server that asks late (PipeWire's may, and then skips what came late).
+constexpr pa_usec_t kAfterChangeUs = 250000;
 // Playback begins once this much is there.
 constexpr pa_usec_t kStartUs = 10000;
 // How often a lost server is looked for again.

@@ -14,7 +14,7 @@
 #                          NAME.stop hold the wall-clock times (Unix seconds) just before
 #                          the recorder started and was stopped, NAME.first an estimate of
 #                          the time of the first recorded sample
-#   e2e_pulse_kill         ends the server at once, as a crash would (and the recording)
+#   e2e_pulse_kill         ends the server at once, as a crash would
 #   e2e_pulse_revive       starts it again on the same socket
 #   e2e_pulse_stop         ends everything started here and restores HOME, PULSE_SERVER;
 #                          call it before the shell ends (a trap on EXIT), or the daemon
@@ -191,7 +191,8 @@ EOT
     e2e_pulse_pid=$!
 }
 
-# The server goes away at once, as when it crashes; its clients lose it.
+# The server goes away at once, as when it crashes; its clients lose it, a recording too
+# (e2e_record_stop then gives what it had).
 e2e_pulse_kill() {
     local pid
     for pid in "${e2e_pulse_pids[@]}"; do
@@ -200,7 +201,6 @@ e2e_pulse_kill() {
     done
     _e2e_end_pid "$e2e_pulse_keepalive_pid"
     e2e_pulse_keepalive_pid=
-    [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
     return 0
 }
 

@@ -24,8 +24,8 @@ e2e_scenario_server_restart() {
     e2e_status_becomes "Playing" 5
     e2e_until 5 e2e_native_position_past 16000
     local before
-    before=$(e2e_record_stop)
     e2e_pulse_kill
+    before=$(e2e_record_stop)
     local p1 p2 paused
     sleep 0.3
     p1=$(_restart_position)
@@ -64,8 +64,7 @@ e2e_scenario_server_restart() {
     echo "$lines" >&2
     read -r _ _ _ a0 _ <<<"$(sed -n 1p <<<"$lines")"
     read -r _ _ _ b0 _ <<<"$(sed -n 2p <<<"$lines")"
-    # The recorder was stopped just before the server went; the cursor stood at what the
-    # server had played by then.
+    # The recording ends where the server went; the cursor stood at what it had played.
     e2e_check "$label: the cursor stood where the sound was cut" e2e_near "${end:-x}" "$p1" 800
     e2e_check "$label: the sound went on 3000 bytes before the pause" e2e_near "${a0:-x}" $((paused - 3000)) 300
     e2e_check "$label: Play after Stop starts at byte 0" e2e_near "${b0:-x}" 0 300

@@ -1,18 +1,24 @@
 // The GTK dialog adapter on real GTK under an X display: the effects of app/dialog.h hold
 // as under the Win32 dialog manager. Scenarios run inside the dialog's own handlers;
 // timing checks compare measured intervals, never the length of a sleep.
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/gtk_dialog.h"
+#include "app/hidraw_pedals.h"
 #include "app/x11_hotkeys.h"
+#include "control/player_state.h"
 #include "res/resource.h"
 
 // Last: Xlib's macros (None, Bool) would break the declarations above.
@@ -527,6 +533,68 @@ TEST(GtkDialog, ControlsStandAtTheirTemplateRectanglesWithTheirStatesAndMnemonic
     EXPECT_EQ(commands, (std::vector<uintptr_t>{IDC_PLAY, IDC_LOOP}));
     EXPECT_EQ(loopAtCommand, 1u);  // toggled before the command
     EXPECT_EQ(dialog.IsButtonChecked(IDC_LOOP), 1u);
+}
+
+// A hidraw device in a tree of fake devices: its sysfs entry, and a pipe for its node.
+void FakeHidraw(const std::string& root, const std::string& name, const char* hidId) {
+    const std::string device = root + "/sys/class/hidraw/" + name + "/device";
+    g_mkdir_with_parents(device.c_str(), 0700);
+    const std::string uevent = std::string("DRIVER=hid-generic\nHID_ID=") + hidId + "\n";
+    g_file_set_contents((device + "/uevent").c_str(), uevent.c_str(), -1, nullptr);
+    g_file_set_contents((device + "/report_descriptor").c_str(), "\x05\x0c\x09\x03", 4, nullptr);
+    mkfifo((root + "/dev/" + name).c_str(), 0600);
+}
+
+TEST(GtkDialog, PedalsAreFoundPluggedInAndPulledOutAndTheirReportsArriveAsMessages) {
+    gchar* root = g_dir_make_tmp("velmorin-pedals-XXXXXX", nullptr);
+    ASSERT_NE(root, nullptr);
+    g_mkdir_with_parents((std::string(root) + "/dev").c_str(), 0700);
+    FakeHidraw(root, "hidraw0", "0003:000005F3:000000FF");  // a VEC pedal
+    FakeHidraw(root, "hidraw1", "0003:0000046D:0000C52B");  // a mouse's receiver
+    std::vector<std::pair<uint32_t, uintptr_t>> messages;
+    std::vector<double> skipsAt;
+    GtkMainDialog dialog([&](Dialog&, uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
+        if (message == WINMSG_COMMAND || message == WINMSG_HOTKEY)
+            messages.push_back({message, wParam});
+        if (message == WINMSG_HOTKEY)
+            skipsAt.push_back(NowMs());
+        return 0;
+    });
+    PlayerState.hotkeyBack = 0xC003;
+    dialog.EnableItem(IDC_PLAY, true);
+    HidrawPedals pedals(dialog, dialog, root);
+    EXPECT_EQ(pedals.Opened(), std::vector<std::string>{"hidraw0"});
+    const std::string first = std::string(root) + "/dev/hidraw0";
+    int writer = open(first.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "\x02\x00", 2), 2);  // the middle pedal: Play, as enabled
+    ASSERT_TRUE(IterateUntil([&] { return !messages.empty(); }));
+    EXPECT_EQ(messages[0], (std::pair<uint32_t, uintptr_t>{WINMSG_COMMAND, IDC_PLAY}));
+    close(writer);  // pulled out: its node and its entry go
+    g_remove(first.c_str());
+    const std::string entry = std::string(root) + "/sys/class/hidraw/hidraw0/device/";
+    g_remove((entry + "uevent").c_str());
+    EXPECT_TRUE(IterateUntil([&] { return pedals.Opened().empty(); }));
+
+    FakeHidraw(root, "hidraw2", "0003:00000911:00001844");  // a Philips pedal plugged in
+    EXPECT_TRUE(
+        IterateUntil([&] { return pedals.Opened() == std::vector<std::string>{"hidraw2"}; }, 1));
+    writer = open((std::string(root) + "/dev/hidraw2").c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    messages.clear();
+    const double pressed = NowMs();
+    ASSERT_EQ(write(writer, "\x01", 1), 1);  // left, held 600 ms: at once, 250 and 500 ms
+    IterateUntil([&] { return NowMs() - pressed >= 600; });
+    ASSERT_EQ(write(writer, "\x00", 1), 1);
+    IterateUntil([&] { return NowMs() - pressed >= 900; });
+    EXPECT_EQ(messages.size(), 3u);
+    for (size_t i = 1; i < skipsAt.size(); ++i)
+        EXPECT_NEAR(skipsAt[i] - skipsAt[i - 1], 250, 60);
+    close(writer);
+    PlayerState = {};
+    std::string remove = std::string("rm -rf ") + root;
+    EXPECT_EQ(std::system(remove.c_str()), 0);
+    g_free(root);
 }
 
 void PressAltWith(Display* x, KeySym key) {
