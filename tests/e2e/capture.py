@@ -20,6 +20,14 @@ TONES = (500, 1000, 1500, 2000)
 WINDOW_MS = 10
 
 
+def write_wave(path, channels, rate, frames):
+    with wave.open(path, "wb") as out:
+        out.setnchannels(channels)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(bytes(frames))
+
+
 def write_tones(path):
     rate = 8000
     frames = bytearray()
@@ -28,11 +36,7 @@ def write_tones(path):
         for _ in range(rate // 4):
             frames += struct.pack("<h", int(12000 * math.sin(phase)))
             phase += 2 * math.pi * hz / rate
-    with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(rate)
-        out.writeframes(bytes(frames))
+    write_wave(path, 1, rate, frames)
 
 
 def read(path):
@@ -94,11 +98,7 @@ def write_band(path):
         for i in range(rate // 2):
             v = int(12000 * math.sin(2 * math.pi * hz * i / rate))
             frames += struct.pack("<hh", v, v)
-    with wave.open(path, "wb") as out:
-        out.setnchannels(2)
-        out.setsampwidth(2)
-        out.setframerate(rate)
-        out.writeframes(bytes(frames))
+    write_wave(path, 2, rate, frames)
 
 
 def band_level(path):

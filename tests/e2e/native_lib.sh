@@ -22,6 +22,20 @@ e2e_native_start_session() {
     mkdir -p "$E2E_OUT/native-home"
 }
 
+# Runs scenarios on a session bus and a sound server of their own, and ends what each left.
+e2e_native_scenarios() {  # label scenario-function...
+    local label=$1 scenario
+    shift
+    e2e_native_start_session || { e2e_check "$label: a D-Bus session starts" false; return; }
+    e2e_pulse_start || { e2e_check "$label: the sound server starts" false; e2e_native_stop_session; return; }
+    for scenario in "$@"; do
+        "$scenario"
+        e2e_end_own
+    done
+    e2e_pulse_stop
+    e2e_native_stop_session
+}
+
 e2e_native_stop_session() {
     [ -n "$e2e_dbus_pid" ] && kill "$e2e_dbus_pid" 2>/dev/null
     e2e_dbus_pid=

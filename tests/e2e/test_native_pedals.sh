@@ -100,9 +100,4 @@ e2e_scenario_pedals() {
                 if (i != 1 && i != 4 && (p[2] < 200 || p[2] > 300)) exit 1 } }'
 }
 
-e2e_native_start_session || { e2e_check "pedals: a D-Bus session starts" false; return; }
-e2e_pulse_start || { e2e_check "pedals: PulseAudio starts" false; e2e_native_stop_session; return; }
-e2e_scenario_pedals
-e2e_end_own
-e2e_pulse_stop
-e2e_native_stop_session
+e2e_native_scenarios "pedals" e2e_scenario_pedals

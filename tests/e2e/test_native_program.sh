@@ -312,16 +312,11 @@ e2e_scenario_native_no_sound_server() {
     e2e_check "native: dismissing it ends the program with status 1" e2e_exits_with 1
 }
 
-e2e_native_start_session || { e2e_check "native: a D-Bus session starts" false; return; }
-e2e_pulse_start || { e2e_check "native: PulseAudio starts" false; e2e_native_stop_session; return; }
-e2e_scenario_native_first_state
-e2e_scenario_native_transport
-e2e_scenario_native_automatic_pausing
-e2e_scenario_native_position_text_while_playing
-e2e_scenario_native_hotkeys_from_xterm
-e2e_scenario_native_hotkey_taken
-e2e_scenario_native_about_while_playing
-e2e_scenario_native_no_sound_server
-e2e_end_own
-e2e_pulse_stop
-e2e_native_stop_session
+e2e_native_scenarios "native" e2e_scenario_native_first_state \
+    e2e_scenario_native_transport \
+    e2e_scenario_native_automatic_pausing \
+    e2e_scenario_native_position_text_while_playing \
+    e2e_scenario_native_hotkeys_from_xterm \
+    e2e_scenario_native_hotkey_taken \
+    e2e_scenario_native_about_while_playing \
+    e2e_scenario_native_no_sound_server

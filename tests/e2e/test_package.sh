@@ -133,12 +133,7 @@ e2e_scenario_windows_zip() {
     rm -rf "$prefix"
 }
 
-e2e_native_start_session || { e2e_check "package: a D-Bus session starts" false; return; }
-e2e_pulse_start || { e2e_check "package: PulseAudio starts" false; e2e_native_stop_session; return; }
-e2e_scenario_package_contents
-e2e_scenario_package_desktop_entry
-e2e_scenario_package_installed
-e2e_scenario_windows_zip
-e2e_end_own
-e2e_pulse_stop
-e2e_native_stop_session
+e2e_native_scenarios "package" e2e_scenario_package_contents \
+    e2e_scenario_package_desktop_entry \
+    e2e_scenario_package_installed \
+    e2e_scenario_windows_zip

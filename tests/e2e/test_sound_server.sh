@@ -70,9 +70,4 @@ e2e_scenario_server_restart() {
     e2e_check "$label: Play after Stop starts at byte 0" e2e_near "${b0:-x}" 0 300
 }
 
-e2e_native_start_session || { e2e_check "sound server: a D-Bus session starts" false; return; }
-e2e_pulse_start || { e2e_check "sound server: the server starts" false; e2e_native_stop_session; return; }
-e2e_scenario_server_restart
-e2e_end_own
-e2e_pulse_stop
-e2e_native_stop_session
+e2e_native_scenarios "sound server" e2e_scenario_server_restart
