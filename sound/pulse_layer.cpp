@@ -118,6 +118,7 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         const uint64_t heard = Heard();
         pa_operation_unref(pa_stream_flush(stream_, nullptr, nullptr));
         mixer_.Rewind(heard, rate_);
+        seek_ = true;
         if (!mixer_.Sounding(heard)) {
             Cork(true);
             return;
@@ -151,10 +152,15 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
                 pa_stream_cancel_write(stream_);
                 return;
             }
-            const auto at = static_cast<int64_t>((mixer_.RenderedFrames() - base_) * kFrameBytes);
+            // After a change the first piece goes where the mixer's frame stands (a server
+            // that can takes back what it had played ahead of it); the rest follows on.
+            const auto at =
+                seek_ ? static_cast<int64_t>((mixer_.RenderedFrames() - base_) * kFrameBytes) : 0;
             mixer_.Render(static_cast<int16_t*>(data), room / kFrameBytes);
-            if (pa_stream_write(stream_, data, room, nullptr, at, PA_SEEK_ABSOLUTE) < 0)
+            if (pa_stream_write(stream_, data, room, nullptr, at,
+                                seek_ ? PA_SEEK_ABSOLUTE : PA_SEEK_RELATIVE) < 0)
                 return;
+            seek_ = false;
             bytes -= room;
         }
     }
@@ -348,6 +354,7 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
     bool failed_ = false;
     bool retrying_ = false;
     bool corked_ = true;
+    bool seek_ = true;  // the next write goes where the mixer's frame stands
 };
 
 }  // namespace

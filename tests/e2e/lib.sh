@@ -10,6 +10,9 @@ E2E_WIN=$VELMORIN_BUILD/windows
 # these at the usual priority.)
 E2E_URGENT=()
 [ "$(id -u)" = 0 ] && E2E_URGENT=(nice -n -10)
+# The sound servers and the recorder, as a desktop runs its sound server: in real time.
+E2E_REALTIME=("${E2E_URGENT[@]}")
+[ "$(id -u)" = 0 ] && chrt -r 10 true 2>/dev/null && E2E_REALTIME=(chrt -r 10)
 E2E_OUT=$VELMORIN_BUILD/e2e
 E2E_TOOLS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mkdir -p "$E2E_OUT/shots"
@@ -185,13 +188,19 @@ e2e_near() {  # value expected tolerance
 # Waiting for the program: each helper polls until its condition holds or its deadline
 # (in seconds) passes, so that a slow machine takes longer instead of failing.
 e2e_until() {  # seconds command...: succeeds once the command does
-    local end=$(($(date +%s%N) / 1000000 + $1 * 1000))
+    local end=$(($(date +%s%N) / 1000000 + $1 * 1000)) wait=0.1
     shift
     until "$@"; do
         [ $(($(date +%s%N) / 1000000)) -gt "$end" ] && return 1
         # Each look through Wine's inspector is a Wine program that keeps the one Wine
         # server busy while it starts; looked for often, it holds up the program's sound.
-        if [ "${E2E_INSPECTOR:-wine}" = wine ]; then sleep 0.3; else sleep 0.05; fi
+        # So a long wait looks less and less often, up to once a second.
+        if [ "${E2E_INSPECTOR:-wine}" = wine ]; then
+            sleep "$wait"
+            wait=$(awk -v w="$wait" 'BEGIN { print (w * 2 > 1) ? 1 : w * 2 }')
+        else
+            sleep 0.05
+        fi
     done
 }
 

@@ -114,14 +114,14 @@ _e2e_server_up() {
     [ "${E2E_PULSE_IDLE:-}" = desktop ] && return 0
     # Without a stream that always plays, the sink idles and the first part of the next
     # stream that starts is lost.
-    "${E2E_URGENT[@]}" "${e2e_pulse_client[@]}" pacat --playback -d nullsink --format=s16le --rate=$E2E_PULSE_RATE \
+    "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --playback -d nullsink --format=s16le --rate=$E2E_PULSE_RATE \
         --channels=2 --latency-msec=$(_e2e_latency_ms) </dev/zero >/dev/null 2>&1 &
     e2e_pulse_keepalive_pid=$!
     # The null sink renders its first block, about 2 s long, before it follows the short
     # latency asked for; until then its monitor gives nothing and a stream started by a
     # test would be heard late. Wait that out here, once per daemon.
     local probe=$e2e_pulse_dir/probe.raw probe_pid
-    "${E2E_URGENT[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
+    "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
         --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$probe" 2>/dev/null &
     probe_pid=$!
     for i in $(seq 1 100); do
@@ -151,7 +151,7 @@ EOT
     env -u PULSE_SERVER -u DISPLAY DBUS_SESSION_BUS_ADDRESS=disabled: \
         HOME="$e2e_pulse_dir/home" XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" \
         XDG_RUNTIME_DIR="$e2e_pulse_dir/run" \
-        "${E2E_URGENT[@]}" pulseaudio -n -F "$e2e_pulse_dir/pa.pa" --daemonize=no --exit-idle-time=-1 \
+        "${E2E_REALTIME[@]}" pulseaudio -n -F "$e2e_pulse_dir/pa.pa" --daemonize=no --exit-idle-time=-1 \
         --use-pid-file=no --disable-shm=yes --disallow-exit --log-target=stderr \
         >"$e2e_pulse_dir/pulseaudio.log" 2>&1 </dev/null &
     e2e_pulse_pid=$!
@@ -163,7 +163,11 @@ EOT
 _e2e_pipewire_up() {
     local conf=$e2e_pulse_dir/home/.config/pipewire
     mkdir -p "$conf/pipewire.conf.d" "$conf/pipewire-pulse.conf.d"
+    # One fixed cycle for the whole graph: a graph that changes its cycle when a stream with
+    # another latency comes or goes may skip a cycle's sound.
     cat >"$conf/pipewire.conf.d/null-sink.conf" <<EOT
+context.properties = { default.clock.quantum = 1024 default.clock.min-quantum = 1024
+                       default.clock.max-quantum = 1024 }
 context.objects = [
     { factory = adapter
       args = { factory.name = support.null-audio-sink node.name = nullsink
@@ -173,7 +177,7 @@ context.objects = [
 EOT
     printf 'pulse.properties = { server.address = [ "unix:%s" ] }\n' "$e2e_pulse_socket" \
         >"$conf/pipewire-pulse.conf.d/socket.conf"
-    local env=("${E2E_URGENT[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
+    local env=("${E2E_REALTIME[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
         XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" XDG_RUNTIME_DIR="$e2e_pulse_dir/run")
     e2e_pulse_pids=()
     if [ -z "$e2e_pulse_bus" ]; then
@@ -241,7 +245,7 @@ e2e_record_start() {  # name
     e2e_pulse_start || return 1
     rm -f "$raw" "$E2E_OUT/$name.wav"
     date +%s.%N >"$E2E_OUT/$name.start"
-    "${E2E_URGENT[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
+    "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
         --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$raw" 2>"$E2E_OUT/$name.rec.log" &
     e2e_record_pid=$!
     e2e_record_name=$name
