@@ -23,7 +23,7 @@ constexpr int kSeconds = 60;
 class NoOutput final : public SoftwareOutput {
   public:
     uint64_t HeardFrames() override { return 0; }
-    void MixChanged(SoftwareSoundDevice&) override {}
+    void MixChanged(SoftwareSoundDevice&, uint64_t) override {}
 };
 
 double Seconds(std::chrono::steady_clock::time_point since) {

@@ -67,10 +67,10 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         return heard;
     }
 
-    void MixChanged(SoftwareSoundDevice&) override {
+    void MixChanged(SoftwareSoundDevice&, uint64_t at) override {
         pa_threaded_mainloop_lock(loop_);
         Refresh();
-        Sync();
+        Sync(at);
         pa_threaded_mainloop_unlock(loop_);
     }
 
@@ -110,14 +110,15 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         return heard_;
     }
 
-    // Takes back what the stream holds, goes on from what is heard, and runs the stream
-    // only while there is sound to hear.
-    void Sync() {
+    // Takes back what the stream holds, goes on from the frame the change was made at (what
+    // has been played since, the server leaves out), and runs the stream only while there is
+    // sound to hear.
+    void Sync(uint64_t at) {
         if (!ready_)
             return;  // the server is away: the mix is heard once it is back
         const uint64_t heard = Heard();
         pa_operation_unref(pa_stream_flush(stream_, nullptr, nullptr));
-        mixer_.Rewind(heard, rate_);
+        mixer_.Rewind(std::max(base_, std::min(at, heard)), rate_);
         seek_ = true;
         if (!mixer_.Sounding(heard)) {
             Cork(true);
@@ -303,7 +304,7 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
                 device->ready_ = true;
                 device->retrying_ = true;
                 device->base_ = device->heard_;
-                device->Sync();
+                device->Sync(device->heard_);
                 pa_threaded_mainloop_signal(device->loop_, 0);
                 break;
             case PA_STREAM_FAILED:

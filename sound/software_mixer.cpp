@@ -88,6 +88,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
           frequency_(layout.rate) {}
 
     ~SoftwareSoundBuffer() override {
+        const uint64_t heard = device_.output_.HeardFrames();
         bool sounded = false;
         {
             std::lock_guard<std::mutex> lock(device_.mutex_);
@@ -96,7 +97,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
             sounded = playing_;
         }
         if (sounded)
-            device_.output_.MixChanged(device_);
+            device_.output_.MixChanged(device_, heard);
     }
 
     int32_t GetStatus(uint32_t* status) override {
@@ -154,7 +155,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
                           : static_cast<double>(from / layout_.blockAlign));
             }
         }
-        device_.output_.MixChanged(device_);
+        device_.output_.MixChanged(device_, heard);
         return S_OK;
     }
     int32_t Stop() override {
@@ -171,7 +172,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
             playing_ = false;
             pending_ = false;
         }
-        device_.output_.MixChanged(device_);
+        device_.output_.MixChanged(device_, heard);
         return S_OK;
     }
     int32_t GetCurrentPosition(uint32_t* playCursor) override {
@@ -202,7 +203,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
                 return S_OK;
             }
         }
-        device_.output_.MixChanged(device_);
+        device_.output_.MixChanged(device_, heard);
         return S_OK;
     }
     int32_t SetFrequency(uint32_t frequency) override {
@@ -234,6 +235,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     // Sets a control; a change while playing is heard at once.
     template <typename T>
     int32_t Change(T* control, T value) {
+        const uint64_t heard = device_.output_.HeardFrames();
         bool heardNow = false;
         {
             std::lock_guard<std::mutex> lock(device_.mutex_);
@@ -241,7 +243,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
             *control = value;
         }
         if (heardNow)
-            device_.output_.MixChanged(device_);
+            device_.output_.MixChanged(device_, heard);
         return S_OK;
     }
 

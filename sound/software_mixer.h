@@ -35,10 +35,13 @@ class SoftwareOutput {
     virtual ~SoftwareOutput() = default;
     // Output frames heard so far: those rendered less those the output still holds.
     virtual uint64_t HeardFrames() = 0;
-    // The mix changed: what the output holds and has not played is stale. The output takes
-    // it back, rewinds the device to the first frame it can still replace (Rewind) and
-    // renders from there, before this returns or at once on its own thread.
-    virtual void MixChanged(SoftwareSoundDevice& device) = 0;
+    // The mix changed at frame `at` (what HeardFrames said when the change was made): what
+    // the output holds and has not played is stale. The output takes it back, rewinds the
+    // device to `at` (Rewind) and renders from there, before this returns or at once on its
+    // own thread. Frames from `at` that were heard meanwhile are not played again: the new
+    // sound goes on from where it stands at the frame heard, so a skip measured from a
+    // cursor read at `at` is heard exactly as long.
+    virtual void MixChanged(SoftwareSoundDevice& device, uint64_t at) = 0;
 };
 
 class SoftwareSoundDevice final : public SoundDevice {

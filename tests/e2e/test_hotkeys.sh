@@ -13,18 +13,20 @@ e2e_sound_stretches() {  # recording sweep -> the "sound" lines of track_tone
 e2e_scenario_hotkeys_from_notepad() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/sweep20.wav" 20 >/dev/null  # 160000 bytes
     e2e_record_start hotkeys
+    # Notepad comes up first: a Wine program that starts keeps the Wine server, and so the
+    # program's sound, busy. The dialog then opens over it, clear of Notepad's caption.
+    HOME=$E2E_PULSE_HOME wine notepad >/dev/null 2>&1 &
+    local notepad=$!
+    e2e_own_pids+=("$notepad")
+    e2e_x_window 'Notepad$' >/dev/null
     e2e_start_app "$E2E_PULSE_HOME"
     e2e_check "dialog appears for the hotkeys" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
     e2e_load "$(e2e_winpath "$E2E_OUT/sweep20.wav")"
     sleep 1
     e2e_focus '^Velmorin - '
     xdotool key alt+p
-    # Notepad comes up over the dialog and takes the keyboard.
-    HOME=$E2E_PULSE_HOME wine notepad >/dev/null 2>&1 &
-    local notepad=$!
-    e2e_own_pids+=("$notepad")
-    e2e_x_window 'Notepad$' >/dev/null
     sleep 0.5
+    # Notepad takes the keyboard.
     e2e_focus 'Notepad$'
     e2e_check "Notepad has the keyboard" e2e_equals "$(xdotool getwindowname "$(xdotool getwindowfocus)")" "Untitled - Notepad"
     sleep 0.6

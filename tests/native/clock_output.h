@@ -16,9 +16,9 @@ class ClockOutput final : public SoftwareOutput {
         : queue_(queueFrames), rate_(rate) {}
 
     uint64_t HeardFrames() override { return heard_; }
-    void MixChanged(SoftwareSoundDevice& device) override {
+    void MixChanged(SoftwareSoundDevice& device, uint64_t at) override {
         ++changes;
-        device.Rewind(heard_, rate_);
+        device.Rewind(at, rate_);  // no time passes on this clock between the change and this
         rendered.resize(2 * device.RenderedFrames());
         Fill(device);
     }
