@@ -7,7 +7,9 @@ bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
 e2e_sound_stretches() {  # recording sweep -> the "sound" lines of track_tone
-    "$E2E_BIN/track_tone" "$1" --sweep "$2" | tee "$1.stretches" | grep '^sound'
+    "$E2E_BIN/track_tone" "$1" --sweep "$2" >"$1.stretches"
+    e2e_bridge_dropouts "$1.stretches"
+    grep '^sound' "$1.stretches"
 }
 
 e2e_scenario_hotkeys_from_notepad() {
@@ -147,6 +149,7 @@ e2e_scenario_automatic_pausing() {
     local wav
     wav=$(e2e_record_stop)
     "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/sweep20.wav" >"$E2E_OUT/cycle-stretches.txt"
+    e2e_bridge_dropouts "$E2E_OUT/cycle-stretches.txt"
     cat "$E2E_OUT/cycle-stretches.txt" >&2
     e2e_check_cycle "$E2E_OUT/cycle-stretches.txt" "cycle "
     e2e_pulse_stop

@@ -41,6 +41,7 @@ e2e_scenario_transport() {
     local wav
     wav=$(e2e_record_stop)
     "$E2E_BIN/track_tone" "$wav" --sweep "$E2E_OUT/sweep.wav" >"$E2E_OUT/transport-stretches.txt"
+    e2e_bridge_dropouts "$E2E_OUT/transport-stretches.txt"
     cat "$E2E_OUT/transport-stretches.txt" >&2
     local first second
     first=$(grep '^sound' "$E2E_OUT/transport-stretches.txt" | sed -n 1p)
