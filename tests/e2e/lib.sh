@@ -81,11 +81,12 @@ e2e_click() {  # title regex, x, y: clicks at that offset from the window's top 
 e2e_focus() {  # title regex: clicks the caption, which gives a Wine window the keyboard
     if [ "${E2E_INSPECTOR:-wine}" = atspi ]; then
         # No window manager draws a caption for a native window: give it the focus, and
-        # wait a bounded time for it to arrive (windowfocus --sync can wait for ever).
+        # wait a bounded time for it to arrive (windowfocus --sync can wait for ever). A
+        # window just created may not be mapped yet and refuses the focus: ask again.
         local id i
         id=$(e2e_x_window "$1") || return 1
-        xdotool windowfocus "$id" 2>/dev/null
         for i in $(seq 1 30); do
+            xdotool windowfocus "$id" 2>/dev/null
             [ "$(xdotool getwindowfocus 2>/dev/null)" = "$id" ] && break
             sleep 0.1
         done
@@ -262,14 +263,16 @@ e2e_tones_in_order() {  # recording base-hz tone-ms
 }
 
 # Wine's DirectSound keeps about 30 ms queued at the sound server, so on a busy machine
-# its mixer sometimes misses a turn and the sound stops for a few milliseconds, then goes
-# on where it stopped. That is Wine's, not the program's: such a gap (under 40 ms, the
-# offset after it within what the gap could have played) joins its two sounds into one,
-# and is told on stderr. A pause (250 ms at least) or a skip still splits them.
+# its mixer sometimes misses a turn: the sound stops for a few milliseconds, then goes on
+# where it stopped, or where it would be by then. That is Wine's, not the program's: such a
+# gap (under 40 ms, the offset after it within what the gap could have played, give or take
+# 10 ms) joins its two sounds into one and is told on stderr. A pause (250 ms at least) or
+# a skip still splits them.
 e2e_bridge_dropouts() {  # stretches file [bytes per ms]: rewrites the file
     awk -v rate="${2:-8}" '
-        $1 == "sound" && n > 0 && k[n] == "silence" && n > 1 && k[n - 1] == "sound" &&
-        t1[n] - t0[n] < 40 && $4 >= o1[n - 1] - 250 && $4 <= o1[n - 1] + rate * 40 + 250 {
+        $1 == "sound" && n > 1 && k[n] == "silence" && k[n - 1] == "sound" &&
+        t1[n] - t0[n] < 40 && $4 >= o1[n - 1] - rate * 10 &&
+        $4 <= o1[n - 1] + rate * (t1[n] - t0[n] + 10) {
             print "  dropout of " t1[n] - t0[n] " ms at " t0[n] " ms (Wine), joined" >"/dev/stderr"
             n--; t1[n] = $3; o1[n] = $5; next }
         { n++; k[n] = $1; t0[n] = $2; t1[n] = $3; o0[n] = $4; o1[n] = $5 }

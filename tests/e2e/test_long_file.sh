@@ -35,6 +35,7 @@ _long_stretches() {  # wav name anchor rate [unwrap options]
         --f1 "$(awk -v k="$k" 'BEGIN { print 3200 * k }')" >"$E2E_OUT/$name.stretches"
     python3 "$E2E_TOOLS/long_wave.py" unwrap "$E2E_OUT/$name.stretches" "$anchor" \
         --rate "$rate" "$@" >"$E2E_OUT/$name.abs"
+    e2e_bridge_dropouts "$E2E_OUT/$name.abs" $((rate / 1000))
     echo "  $name:" >&2
     sed 's/^/    /' "$E2E_OUT/$name.abs" >&2
 }
