@@ -124,7 +124,11 @@ int32_t ReadWaveHeader(RiffFile* file, RiffChunk* riff, WaveFormatPtr* format) {
         return E_FAIL;
     }
     WaveFormatPtr read = ReadFormatBody(file, fmt.cksize);
-    if (read == nullptr || file->Ascend(&fmt) != 0) {
+    // A chunk that ends past the last 32-bit offset is not stepped over: mmio's position
+    // wraps back into the file, and the search for "data" could then go round for ever.
+    const uint64_t fmtEnd =
+        static_cast<uint64_t>(fmt.dwDataOffset) + fmt.cksize + (fmt.cksize & 1u);
+    if (read == nullptr || fmtEnd > UINT32_MAX || file->Ascend(&fmt) != 0) {
         return E_FAIL;
     }
     *format = std::move(read);

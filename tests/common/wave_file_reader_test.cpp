@@ -254,6 +254,8 @@ std::vector<RefusedCase> RefusedCases() {
         {"Rifx", BuildRiff({{"fmt ", pcm}, {"data", data}}, "RIFX")},
         {"FormNotWave", BuildRiff({{"fmt ", pcm}, {"data", data}}, "RIFF", "AVI ")},
         {"NoFmt", BuildRiff({{"data", data}})},
+        // Its end wraps at 32 bits onto the fmt chunk itself: mmio would search for ever.
+        {"FmtEndWrapsAt32Bits", BuildRiff({{"fmt ", pcm, 0xFFFFFFF8u}, {"data", data}})},
         {"FmtOutsideRiffSize", BuildRiff({{"fmt ", pcm}, {"data", data}}, "RIFF", "WAVE", 4)},
         {"ExtraSizeBeyondChunk",
          BuildRiff({{"fmt ", FormatBody(2, 1, 8000, 4, 6, {1, 2, 3, 4})}, {"data", data}})},
