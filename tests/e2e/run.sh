@@ -32,7 +32,8 @@ done
 # The native program's sound scenarios once more, through PipeWire's PulseAudio server, as
 # Debian's GNOME, Ubuntu and Fedora run it.
 export E2E_SOUND_SERVER=pipewire E2E_LABEL="pipewire: "
-for scenario in test_pulse_layer.sh test_native_program.sh test_native_desktop.sh test_sound_server.sh; do
+for scenario in test_pulse_layer.sh test_native_program.sh test_native_desktop.sh test_native_pedals.sh \
+    test_sound_server.sh; do
     run_file "$here/$scenario"
 done
 unset E2E_SOUND_SERVER E2E_LABEL
