@@ -266,13 +266,13 @@ e2e_tones_in_order() {  # recording base-hz tone-ms
 # its mixer sometimes misses a turn: the sound stops for a few milliseconds, then goes on
 # where it stopped, or where it would be by then. That is Wine's, not the program's: such a
 # gap (under 100 ms, the offset after it within what the gap could have played, give or
-# take 10 ms) joins its two sounds into one and is told on stderr. A pause (250 ms at least)
+# take 20 ms) joins its two sounds into one and is told on stderr. A pause (250 ms at least)
 # or a skip still splits them.
 e2e_bridge_dropouts() {  # stretches file [bytes per ms]: rewrites the file
     awk -v rate="${2:-8}" '
         $1 == "sound" && n > 1 && k[n] == "silence" && k[n - 1] == "sound" &&
-        t1[n] - t0[n] < 100 && $4 >= o1[n - 1] - rate * 10 &&
-        $4 <= o1[n - 1] + rate * (t1[n] - t0[n] + 10) {
+        t1[n] - t0[n] < 100 && $4 >= o1[n - 1] - rate * 20 &&
+        $4 <= o1[n - 1] + rate * (t1[n] - t0[n] + 20) {
             print "  dropout of " t1[n] - t0[n] " ms at " t0[n] " ms (Wine), joined" >"/dev/stderr"
             n--; t1[n] = $3; o1[n] = $5; next }
         { n++; k[n] = $1; t0[n] = $2; t1[n] = $3; o0[n] = $4; o1[n] = $5 }
