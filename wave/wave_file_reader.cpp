@@ -76,6 +76,15 @@ WaveFormatPtr ReadFormatBody(RiffFile* file, uint32_t size) {
     return format;
 }
 
+// Wine's mmio search goes on past its parent's end, and its 32-bit position can wrap back
+// to the start of the file; the program's own layer does neither. A found chunk counts only
+// if its header lies in the parent's data at or after `from`, where the search began.
+bool FoundInside(const RiffChunk& chunk, const RiffChunk& parent, uint64_t from) {
+    const uint64_t header = static_cast<uint64_t>(chunk.dwDataOffset) - 8;
+    return chunk.dwDataOffset >= 8 && header >= from &&
+           header + 8 <= static_cast<uint64_t>(parent.dwDataOffset) + parent.cksize;
+}
+
 }  // namespace
 
 void WaveFormatDeleter::operator()(WaveFormat* format) const noexcept {
@@ -117,7 +126,8 @@ int32_t ReadWaveHeader(RiffFile* file, RiffChunk* riff, WaveFormatPtr* format) {
     }
     RiffChunk fmt{};
     fmt.ckid = FOURCC_FMT;
-    if (file->Descend(&fmt, riff, RIFF_FIND_CHUNK) != 0) {
+    if (file->Descend(&fmt, riff, RIFF_FIND_CHUNK) != 0 ||
+        !FoundInside(fmt, *riff, static_cast<uint64_t>(riff->dwDataOffset) + 4)) {
         return E_FAIL;
     }
     if (fmt.cksize < FORMAT_HEADER_SIZE) {
@@ -147,7 +157,8 @@ int32_t SeekWaveData(RiffFile* file, const RiffChunk& riff, RiffChunk* data) {
         return E_FAIL;
     }
     data->ckid = FOURCC_DATA;
-    if (file->Descend(data, &riff, RIFF_FIND_CHUNK) != 0) {
+    if (file->Descend(data, &riff, RIFF_FIND_CHUNK) != 0 || !FoundInside(*data, riff, first)) {
+        data->cksize = 0;
         return E_FAIL;
     }
     return S_OK;

@@ -293,17 +293,24 @@ TEST_F(WaveReaderTest, RefusesPathsThatAreNoFile) {
 
 // --- Data chunk ------------------------------------------------------------------------
 
+// A data chunk after the end the RIFF size declares is not in the file either (mmio under
+// Wine finds it, the program's own layer does not).
 TEST_F(WaveReaderTest, NoDataChunkFailsHoldingFormatAndFile) {
-    {
-        WaveFileReader reader(Wrapping(NO_FAULT, &log_));
-        EXPECT_EQ(E_FAIL,
-                  reader.Open(Write(BuildRiff({{"fmt ", FormatBody(1, 1, 8000, 8)}})).c_str()));
-        ASSERT_NE(nullptr, reader.GetFormat());
-        EXPECT_EQ(8000u, reader.GetFormat()->nSamplesPerSec);
-        EXPECT_TRUE(reader.HasFile());
-        EXPECT_EQ(1, log_.liveFiles);
+    const Bytes fmt = FormatBody(1, 1, 8000, 8);
+    for (const Bytes& file :
+         {BuildRiff({{"fmt ", fmt}}),
+          BuildRiff({{"fmt ", fmt}, {"data", PatternBytes(8)}}, "RIFF", "WAVE", 28)}) {
+        {
+            WaveFileReader reader(Wrapping(NO_FAULT, &log_));
+            EXPECT_EQ(E_FAIL, reader.Open(Write(file).c_str()));
+            ASSERT_NE(nullptr, reader.GetFormat());
+            EXPECT_EQ(8000u, reader.GetFormat()->nSamplesPerSec);
+            EXPECT_EQ(0u, reader.GetDataRemaining());
+            EXPECT_TRUE(reader.HasFile());
+            EXPECT_EQ(1, log_.liveFiles);
+        }
+        EXPECT_EQ(0, log_.liveFiles);  // the leak checker covers the format record
     }
-    EXPECT_EQ(0, log_.liveFiles);  // the leak checker covers the format record
 }
 
 // A declared data size beyond the file opens with that count, which no read can deliver;
