@@ -20,7 +20,7 @@ e2e_passed=0
 e2e_failed=0
 e2e_app_pid=
 
-e2e_check() {  # name, then a command that succeeds when the check holds
+e2e_check() {  # name, then a command that succeeds when the check holds; fails with it
     local name=${E2E_LABEL:-}$1
     shift
     if "$@"; then
@@ -29,6 +29,7 @@ e2e_check() {  # name, then a command that succeeds when the check holds
     else
         e2e_failed=$((e2e_failed + 1))
         echo "FAIL $name"
+        return 1
     fi
 }
 
@@ -267,11 +268,12 @@ e2e_tones_in_order() {  # recording base-hz tone-ms
 # where it stopped, or where it would be by then. That is Wine's, not the program's: such a
 # gap (under 100 ms, the offset after it within what the gap could have played, give or
 # take 20 ms) joins its two sounds into one and is told on stderr. A pause (250 ms at least)
-# or a skip still splits them.
-e2e_bridge_dropouts() {  # stretches file [bytes per ms]: rewrites the file
-    awk -v rate="${2:-8}" '
+# or a skip still splits them. Where every pause steps back, a longer gap that goes on where
+# the sound stopped is a dropout too: give the longest gap to join.
+e2e_bridge_dropouts() {  # stretches file [bytes per ms] [longest gap, ms]: rewrites the file
+    awk -v rate="${2:-8}" -v longest="${3:-100}" '
         $1 == "sound" && n > 1 && k[n] == "silence" && k[n - 1] == "sound" &&
-        t1[n] - t0[n] < 100 && $4 >= o1[n - 1] - rate * 20 &&
+        t1[n] - t0[n] < longest && $4 >= o1[n - 1] - rate * 20 &&
         $4 <= o1[n - 1] + rate * (t1[n] - t0[n] + 20) {
             print "  dropout of " t1[n] - t0[n] " ms at " t0[n] " ms (Wine), joined" >"/dev/stderr"
             n--; t1[n] = $3; o1[n] = $5; next }

@@ -19,7 +19,9 @@ e2e_wait_status() {  # text seconds: polls the status line; prints the seconds i
 e2e_scenario_big_files() {
     python3 "$E2E_TOOLS/make_sparse_wave.py" "$E2E_OUT/too-big.wav" 268435456
     python3 "$E2E_TOOLS/make_sparse_wave.py" "$E2E_OUT/big.wav" 200000000
-    python3 "$E2E_TOOLS/capture.py" tones "$E2E_OUT/small.wav"
+    # Long enough that a slow poll of the status still sees it playing.
+    bash "$E2E_TOOLS/tools/build.sh"
+    "$VELMORIN_BUILD/tools/make_sweep" "$E2E_OUT/small.wav" 20 >/dev/null
     e2e_start_app
     e2e_check "dialog appears for big files" e2e_wait_window "Velmorin - " 15 || return
     e2e_check "a 256 MiB data chunk loads" e2e_load "$(e2e_winpath "$E2E_OUT/too-big.wav")"

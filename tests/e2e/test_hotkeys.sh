@@ -6,9 +6,11 @@
 bash "$E2E_TOOLS/tools/build.sh"
 E2E_BIN=$VELMORIN_BUILD/tools
 
+# Here every pause steps back and each skip jumps, so any gap after which the sound goes on
+# where it stopped is Wine's, however long a busy machine made it.
 e2e_sound_stretches() {  # recording sweep -> the "sound" lines of track_tone
     "$E2E_BIN/track_tone" "$1" --sweep "$2" >"$1.stretches"
-    e2e_bridge_dropouts "$1.stretches"
+    e2e_bridge_dropouts "$1.stretches" 8 1000000
     grep '^sound' "$1.stretches"
 }
 
@@ -58,7 +60,8 @@ e2e_scenario_hotkeys_from_notepad() {
     local a0 a1 b0 b1 c0 c1 d0
     read -r _ _ _ a0 a1 <<<"$s1"; read -r _ _ _ b0 b1 <<<"$s2"
     read -r _ _ _ c0 c1 <<<"$s3"; read -r _ _ _ d0 _ <<<"$s4"
-    e2e_check "four stretches heard" e2e_equals "$(wc -l <<<"$lines")" 4
+    e2e_check "four stretches heard" e2e_equals "$(wc -l <<<"$lines")" 4 ||
+        sed 's/^/  /' "$wav.stretches" >&2
     e2e_check "Alt+J resumes 6000 bytes (backup 3 at 8000/s) before the pause" e2e_near "$b0" $((a1 - 6000)) 300
     e2e_check "Alt+K skips 15000 bytes forward" e2e_near "$c0" $((b1 + 15000)) 300
     e2e_check "Alt+H skips 15000 bytes back" e2e_near "$d0" $((c1 - 15000)) 300
