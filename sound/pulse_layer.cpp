@@ -117,14 +117,18 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         if (!ready_)
             return;  // the server is away: the mix is heard once it is back
         const uint64_t heard = Heard();
-        pa_operation_unref(pa_stream_flush(stream_, nullptr, nullptr));
+        const uint64_t written = mixer_.RenderedFrames();
         mixer_.Rewind(std::max(base_, std::min(at, heard)), rate_);
         seek_ = true;
         if (!mixer_.Sounding(heard)) {
+            pa_operation_unref(pa_stream_flush(stream_, nullptr, nullptr));
             Cork(true);
             return;
         }
-        Write(pa_usec_to_bytes(kAfterChangeUs, &spec_));
+        // The new sound is written over the old, up to its end, in one message: a server
+        // that took a flush and the write in two turns would play silence between them.
+        const size_t over = (written - mixer_.RenderedFrames()) * kFrameBytes;
+        Write(std::max(pa_usec_to_bytes(kAfterChangeUs, &spec_), over));
         Cork(false);
     }
 
