@@ -121,12 +121,15 @@ e2e_scenario_one_hour() {
     local gap
     gap=$(awk '/^silence/ && prev == "sound" { print $3 - $2; exit } { prev = $1 }' "$E2E_OUT/long-90.abs")
     e2e_check "volume -10000 silenced the sound while it played on" e2e_inside "${gap:-0}" 400 5000
-    local t1 a1 t2 a2
+    # Wine's dropouts while muted hold the sound back unseen, so it may come back up to a
+    # quarter of the muted time short of where the time took it, never near where it went.
+    local t1 a1 t2 a2 muted timed
     t1=$(_long_sound long-90 1 3) a1=$(_long_sound long-90 1 5)
     t2=$(_long_sound long-90 2 2) a2=$(_long_sound long-90 2 4)
-    e2e_check "full volume brought it back where the time had taken it" e2e_near "${a2:-x}" \
-        "$(awk -v a="${a1:-0}" -v t1="${t1:-0}" -v t2="${t2:-0}" -v r=$LONG_RATE \
-            'BEGIN { printf "%.0f", a + (t2 - t1) * r / 1000 }')" $((2 * LONG_TOLERANCE))
+    muted=$(awk -v t1="${t1:-0}" -v t2="${t2:-0}" -v r=$LONG_RATE 'BEGIN { printf "%.0f", (t2 - t1) * r / 1000 }')
+    timed=$((${a1:-0} + muted))
+    e2e_check "full volume brought it back where the time had taken it" e2e_inside "${a2:-x}" \
+        $((timed - muted / 4 - 2 * LONG_TOLERANCE)) $((timed + 2 * LONG_TOLERANCE))
     e2e_check "the resume at 90 % heard nothing else" e2e_equals "$(_long_sounds long-90)" 2
 
     # Pan, fully to one side and the other, from the recorded channel levels.
