@@ -35,7 +35,7 @@ _long_stretches() {  # wav name anchor rate [unwrap options]
         --f1 "$(awk -v k="$k" 'BEGIN { print 3200 * k }')" >"$E2E_OUT/$name.stretches"
     python3 "$E2E_TOOLS/long_wave.py" unwrap "$E2E_OUT/$name.stretches" "$anchor" \
         --rate "$rate" "$@" >"$E2E_OUT/$name.abs"
-    e2e_bridge_dropouts "$E2E_OUT/$name.abs" $((rate / 1000))
+    e2e_bridge_dropouts "$E2E_OUT/$name.abs" $((rate / 1000)) "${LONG_JOIN_MS:-40}"
     echo "  $name:" >&2
     sed 's/^/    /' "$E2E_OUT/$name.abs" >&2
 }
@@ -121,15 +121,16 @@ e2e_scenario_one_hour() {
     local gap
     gap=$(awk '/^silence/ && prev == "sound" { print $3 - $2; exit } { prev = $1 }' "$E2E_OUT/long-90.abs")
     e2e_check "volume -10000 silenced the sound while it played on" e2e_inside "${gap:-0}" 400 5000
-    # Wine's dropouts while muted hold the sound back unseen, so it may come back up to a
-    # quarter of the muted time short of where the time took it, never near where it went.
+    # Wine's dropouts while muted hold the sound back unseen (a stalling process, up to
+    # half the muted time), so it comes back between where it went silent and where the
+    # time took it, nearer the latter.
     local t1 a1 t2 a2 muted timed
     t1=$(_long_sound long-90 1 3) a1=$(_long_sound long-90 1 5)
     t2=$(_long_sound long-90 2 2) a2=$(_long_sound long-90 2 4)
     muted=$(awk -v t1="${t1:-0}" -v t2="${t2:-0}" -v r=$LONG_RATE 'BEGIN { printf "%.0f", (t2 - t1) * r / 1000 }')
     timed=$((${a1:-0} + muted))
     e2e_check "full volume brought it back where the time had taken it" e2e_inside "${a2:-x}" \
-        $((timed - muted / 4 - 2 * LONG_TOLERANCE)) $((timed + 2 * LONG_TOLERANCE))
+        $((timed - muted / 2)) $((timed + 2 * LONG_TOLERANCE))
     e2e_check "the resume at 90 % heard nothing else" e2e_equals "$(_long_sounds long-90)" 2
 
     # Pan, fully to one side and the other, from the recorded channel levels.
@@ -155,9 +156,11 @@ e2e_scenario_one_hour() {
     sleep 1.5
     e2e_dump_of "Velmorin - " 50
     s2=$(date +%s%N) p2=$(e2e_text 1017)
-    e2e_check "the cursor runs at about 400000 bytes a second" e2e_near \
+    # Where Wine's process stalls, its cursor falls behind the clock; the usual frequency
+    # (176400 bytes a second) stays well below the lower bound all the same.
+    e2e_check "the cursor runs at about 400000 bytes a second" e2e_inside \
         "$(awk -v a="${p1:-0}" -v b="${p2:-0}" -v s="$s1" -v t="$s2" 'BEGIN { printf "%.0f", (b - a) / ((t - s) / 1e9) }')" \
-        400000 100000
+        266000 500000
 
     # A seek to 99 % and on through the end, at that frequency.
     local fast=400000
@@ -176,7 +179,9 @@ e2e_scenario_one_hour() {
         e2e_equals "$(e2e_field 1000 enabled)$(e2e_field 1001 enabled)$(e2e_field 1002 enabled)" 100
     sleep 0.3
     wav=$(e2e_record_stop)
-    _long_stretches "$wav" long-end $((at99 - backup)) $fast
+    # At this rate Wine's dropouts were seen to go on up to 70 ms past where they stopped;
+    # there is no skip here to tell apart from them.
+    LONG_JOIN_MS=80 _long_stretches "$wav" long-end $((at99 - backup)) $fast
     local tolerance=$((LONG_TOLERANCE * fast / LONG_RATE))
     e2e_check "the resume at 99 % started Pause backup x 1000 bytes before it" \
         e2e_near "$(_long_sound long-end 1 4)" $((at99 - backup)) $tolerance
