@@ -6,6 +6,7 @@
 #include <chrono>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "app/result.h"
 #include "sound/software_mixer.h"
@@ -27,6 +28,13 @@ constexpr pa_usec_t kStartUs = 10000;
 // How often a lost server is looked for again.
 constexpr pa_usec_t kRetryUs = 250000;
 constexpr uint32_t kFallbackRate = 48000;
+
+// A request the library could not make (the stream or the server is going away) gives no
+// operation; there is nothing to release then.
+void Release(pa_operation* operation) {
+    if (operation != nullptr)
+        pa_operation_unref(operation);
+}
 
 class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
   public:
@@ -121,7 +129,7 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         mixer_.Rewind(std::max(base_, std::min(at, heard)), rate_);
         seek_ = true;
         if (!mixer_.Sounding(heard)) {
-            pa_operation_unref(pa_stream_flush(stream_, nullptr, nullptr));
+            Release(pa_stream_flush(stream_, nullptr, nullptr));
             Cork(true);
             return;
         }
@@ -136,11 +144,11 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         if (cork == corked_)
             return;
         corked_ = cork;
-        pa_operation_unref(pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr));
+        Release(pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr));
         // The last word on where the stream is came while it stood; the next one says it
         // plays, so that the clock runs on from there.
         if (!cork)
-            pa_operation_unref(pa_stream_update_timing_info(stream_, nullptr, nullptr));
+            Release(pa_stream_update_timing_info(stream_, nullptr, nullptr));
     }
 
     // Renders `bytes` of the mix where the stream plays it: the mixer's frames and the
@@ -224,20 +232,21 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         api->time_restart(retry_, &when);
     }
 
+    // Disconnecting makes the library tell the context's streams they ended, from inside
+    // this call: the members are cleared first, so that a callback that comes then finds
+    // nothing left to drop and is ignored.
     void Drop() {
-        if (stream_ != nullptr) {
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_set_write_callback(stream_, nullptr, nullptr);
-            pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-            stream_ = nullptr;
+        if (pa_stream* stream = std::exchange(stream_, nullptr)) {
+            pa_stream_set_state_callback(stream, nullptr, nullptr);
+            pa_stream_set_write_callback(stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
         }
-        if (context_ != nullptr) {
-            pa_context_set_state_callback(context_, nullptr, nullptr);
-            pa_context_disconnect(context_);
-            pa_context_unref(context_);
-            context_ = nullptr;
+        if (pa_context* context = std::exchange(context_, nullptr)) {
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+            pa_context_unref(context);
         }
     }
 
@@ -261,10 +270,11 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
 
     static void OnContextState(pa_context* context, void* self) {
         auto* device = static_cast<PulseSoundDevice*>(self);
+        if (context != device->context_)
+            return;  // one already dropped
         switch (pa_context_get_state(context)) {
             case PA_CONTEXT_READY:
-                pa_operation_unref(
-                    pa_context_get_server_info(context, &PulseSoundDevice::OnServerInfo, self));
+                Release(pa_context_get_server_info(context, &PulseSoundDevice::OnServerInfo, self));
                 break;
             case PA_CONTEXT_FAILED:
             case PA_CONTEXT_TERMINATED:
@@ -279,8 +289,8 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         auto* device = static_cast<PulseSoundDevice*>(self);
         device->serverRate_ = info != nullptr ? info->sample_spec.rate : kFallbackRate;
         if (info != nullptr && info->default_sink_name != nullptr) {
-            pa_operation_unref(pa_context_get_sink_info_by_name(
-                context, info->default_sink_name, &PulseSoundDevice::OnSinkInfo, self));
+            Release(pa_context_get_sink_info_by_name(context, info->default_sink_name,
+                                                     &PulseSoundDevice::OnSinkInfo, self));
         } else {
             device->OpenStream(device->serverRate_);
         }
@@ -302,6 +312,8 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
 
     static void OnStreamState(pa_stream* stream, void* self) {
         auto* device = static_cast<PulseSoundDevice*>(self);
+        if (stream != device->stream_)
+            return;  // one already dropped
         switch (pa_stream_get_state(stream)) {
             case PA_STREAM_READY:
                 // The stream's first position plays the mixer's first frame not yet heard.
@@ -334,7 +346,7 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
 
     // A late refill: the interpolated clock ran on meanwhile, so it is set right at once.
     static void OnUnderflow(pa_stream* stream, void*) {
-        pa_operation_unref(pa_stream_update_timing_info(stream, nullptr, nullptr));
+        Release(pa_stream_update_timing_info(stream, nullptr, nullptr));
     }
 
     static void OnRetry(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
