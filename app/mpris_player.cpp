@@ -190,8 +190,8 @@ GVariant* MprisPlayer::Property(const char* interface, const char* name) {
         return g_variant_new_boolean(view.loaded);
     if (p == "CanPlay")
         return g_variant_new_boolean(view.canPlay || view.active);
-    if (p == "CanPause")
-        return g_variant_new_boolean(view.active);
+    if (p == "CanPause")  // a property of the track: a Pause while stopped does nothing
+        return g_variant_new_boolean(view.loaded);
     if (p == "CanControl")
         return g_variant_new_boolean(TRUE);
     // Metadata: a new track id whenever another file is loaded.

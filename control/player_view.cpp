@@ -38,8 +38,8 @@ int64_t PlayPositionUs(const PlayerView& view) {
     const uint32_t rate = BytesPerSecond();
     if (!view.active || rate == 0)
         return 0;
-    const int32_t cursor = GetPlayPosition();
-    return cursor < 0
-               ? 0
-               : static_cast<int64_t>(uint64_t{static_cast<uint32_t>(cursor)} * 1000000u / rate);
+    // While paused, where the resume starts from: a skip meanwhile moves only the stopped
+    // buffer's cursor, which the resume sets anew.
+    const int32_t at = view.paused ? PlayerState.resumePosition : GetPlayPosition();
+    return at < 0 ? 0 : static_cast<int64_t>(uint64_t{static_cast<uint32_t>(at)} * 1000000u / rate);
 }

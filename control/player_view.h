@@ -22,8 +22,9 @@ struct PlayerView {
 };
 
 PlayerView ViewPlayer(Dialog& dialog);
-// The play cursor of the active sound in microseconds of the loaded file; 0 when no sound
-// is active.
+// The play cursor of the active sound in microseconds of the loaded file, or while it is
+// paused the point its resume starts from (before the step back); 0 when no sound is active
+// or the cursor cannot be read.
 int64_t PlayPositionUs(const PlayerView& view);
 
 #endif

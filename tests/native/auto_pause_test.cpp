@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/result.h"
 #include "control/file_open.h"
 #include "control/remote_control.h"
 #include "control/timers.h"
@@ -274,8 +275,14 @@ TEST_F(CycleTest, RemoteActionsDoWhatTheButtonsAndHotKeysOfTheSameMeaningDo) {
     EXPECT_TRUE(remote(RemoteAction::Pause));  // the pause hotkey
     EXPECT_TRUE(ViewPlayer(dialog).paused);
     EXPECT_FALSE(remote(RemoteAction::Pause));
+    // While paused the position is where the resume starts from, which a skip leaves.
+    EXPECT_TRUE(remote(RemoteAction::Next));
+    EXPECT_EQ(PlayPositionUs(ViewPlayer(dialog)), 1000000);
     EXPECT_TRUE(remote(RemoteAction::Play));  // resumes by the hotkey's step, 6000 bytes
     dialog.AdvanceMs(500);
+    sound.Fail("GetStatus", E_FAIL);  // a cursor that cannot be read is no position
+    EXPECT_EQ(PlayPositionUs(ViewPlayer(dialog)), 0);
+    sound.Heal("GetStatus");
     EXPECT_TRUE(remote(RemoteAction::Next));
     dialog.AdvanceMs(500);
     EXPECT_TRUE(remote(RemoteAction::Previous));
