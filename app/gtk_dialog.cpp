@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/gtk_text_box.h"
 #include "res/resource.h"
 
 extern const unsigned char kMainIconFile[];
@@ -145,7 +146,7 @@ void GtkMainDialog::Build() {
     controls_.reserve(kMainControlCount);
     for (size_t i = 0; i < kMainControlCount; ++i) {
         const TemplateControl& t = kMainControls[i];
-        Control c{t.id, t.kind, nullptr, nullptr, t.text, {}, 0, true, {}};
+        Control c{t.id, t.kind, nullptr, nullptr, t.text, {}, 0, true};
         const std::string mnemonic = MnemonicLabel(t.text);
         // A hidden label starts a radio group and the control after its trio ends it.
         if (t.kind != ControlKind::HiddenRadio)
@@ -175,8 +176,7 @@ void GtkMainDialog::Build() {
                 break;
             case ControlKind::StatusBox:
             case ControlKind::Value:
-                c.widget = gtk_drawing_area_new();
-                c.onScreen = t.text;
+                c.widget = TextBoxNew(t.text, t.kind == ControlKind::Value);
                 break;
             default:
                 c.widget = gtk_label_new(t.text);
@@ -184,9 +184,6 @@ void GtkMainDialog::Build() {
         }
         c.outer = c.widget;
         if (IsDrawnText(t.kind)) {
-            AtkObject* accessible = gtk_widget_get_accessible(c.widget);
-            atk_object_set_role(accessible, ATK_ROLE_LABEL);
-            atk_object_set_name(accessible, t.text);
             c.outer = gtk_frame_new(nullptr);
             gtk_frame_set_shadow_type(GTK_FRAME(c.outer), t.kind == ControlKind::StatusBox
                                                               ? GTK_SHADOW_IN
@@ -226,8 +223,6 @@ void GtkMainDialog::Build() {
     for (Control& c : controls_) {
         if (IsSlider(c.kind))
             ShowTrack(c);
-        if (IsDrawnText(c.kind))
-            g_signal_connect(c.widget, "draw", G_CALLBACK(OnDrawText), &c);
     }
     // Tab follows template order, not the controls' places.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -380,28 +375,11 @@ void GtkMainDialog::ShowTexts() {
         if (c.shown)
             continue;
         c.shown = true;
-        if (IsDrawnText(c.kind)) {
-            c.onScreen = c.text;
-            atk_object_set_name(gtk_widget_get_accessible(c.widget), c.text.c_str());
-            gtk_widget_queue_draw(c.widget);
-        } else if (GTK_IS_LABEL(c.widget)) {
+        if (IsDrawnText(c.kind))
+            TextBoxShow(c.widget, c.text.c_str());
+        else if (GTK_IS_LABEL(c.widget))
             gtk_label_set_text(GTK_LABEL(c.widget), c.text.c_str());
-        }
     }
-}
-
-gboolean GtkMainDialog::OnDrawText(GtkWidget* widget, cairo_t* cr, gpointer data) {
-    const auto* c = static_cast<const Control*>(data);
-    PangoLayout* layout = gtk_widget_create_pango_layout(widget, c->onScreen.c_str());
-    int width = 0, height = 0;
-    pango_layout_get_pixel_size(layout, &width, &height);
-    // The status line left-aligned as a label is, a value centred in its box.
-    const int room = gtk_widget_get_allocated_width(widget);
-    const int x = c->kind == ControlKind::StatusBox ? 2 : (room - width) / 2;
-    const int y = (gtk_widget_get_allocated_height(widget) - height) / 2;
-    gtk_render_layout(gtk_widget_get_style_context(widget), cr, x, y, layout);
-    g_object_unref(layout);
-    return FALSE;
 }
 
 gboolean GtkMainDialog::OnShowTexts(gpointer self) {

@@ -107,8 +107,7 @@ class GtkMainDialog final : public Dialog, public MessageSink {
         std::string text;
         TrackbarState track;
         gulong valueHandler = 0;
-        bool shown = true;     // the label shows `text`
-        std::string onScreen;  // what a drawn text box shows
+        bool shown = true;  // the label shows `text`
     };
     struct TimerTick {
         GtkMainDialog* dialog;
@@ -146,7 +145,6 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     void Tick(TimerTick* tick);
     void WakeTimers();
     static gboolean OnShowTexts(gpointer self);
-    static gboolean OnDrawText(GtkWidget* widget, cairo_t* cr, gpointer control);
     static void OnClicked(GtkWidget* widget, gpointer self);
     static gboolean OnMnemonic(GtkWidget* widget, gboolean cycling, gpointer self);
     static void OnValueChanged(GtkRange* range, gpointer self);

@@ -535,6 +535,95 @@ TEST(GtkDialog, ControlsStandAtTheirTemplateRectanglesWithTheirStatesAndMnemonic
     EXPECT_EQ(dialog.IsButtonChecked(IDC_LOOP), 1u);
 }
 
+// What a screen reader's review of the window reads from a drawn text box, and when.
+struct TextEvent {
+    bool inserted;
+    gint offset, length;
+    std::string text;  // the range named, read when announced
+    double at;
+};
+
+void OnTextChanged(AtkObject* accessible, gint offset, gint length, gpointer events) {
+    GSignalInvocationHint* hint = g_signal_get_invocation_hint(accessible);
+    gchar* text = atk_text_get_text(ATK_TEXT(accessible), offset, offset + length);
+    static_cast<std::vector<TextEvent>*>(events)->push_back(
+        {g_quark_to_string(hint->detail) == std::string("insert"), offset, length, text, NowMs()});
+    g_free(text);
+}
+
+std::string AccessibleText(GtkWidget* widget) {
+    gchar* text = atk_text_get_text(ATK_TEXT(gtk_widget_get_accessible(widget)), 0, -1);
+    std::string result = text;
+    g_free(text);
+    return result;
+}
+
+TEST(GtkDialog, DrawnTextsReadAsLabelsAndChangeAtMostTenTimesASecond) {
+    std::vector<TextEvent> events;
+    int ticks = 0;
+    double start = 0;
+    std::string shownAtOnce;
+    GtkMainDialog dialog([&](Dialog& d, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+        if (message == WINMSG_INITDIALOG) {
+            d.SetTimer(kTick, 0);
+            start = NowMs();
+        }
+        if (message != WINMSG_TIMER || NowMs() - start < 150)  // a quiet spell first
+            return 0;
+        if (++ticks <= 40) {
+            d.SetItemText(IDC_STATUS, ("Playing " + std::to_string(ticks)).c_str());
+            if (ticks == 1)
+                shownAtOnce = AccessibleText(dialog.Item(IDC_STATUS));
+            if (ticks == 40)
+                d.SetItemText(IDC_POSITION_TEXT, "12345");
+        } else if (AccessibleText(dialog.Item(IDC_STATUS)) == "Playing 40") {
+            d.EndDialog(0);
+        }
+        return 0;
+    });
+    AtkObject* status = gtk_widget_get_accessible(dialog.Item(IDC_STATUS));
+    g_signal_connect(status, "text-changed", G_CALLBACK(OnTextChanged), &events);
+    std::string shown = AccessibleText(dialog.Item(IDC_STATUS));  // the template's
+    EXPECT_EQ(shown, atk_object_get_name(status));
+    EXPECT_EQ(RunGuarded(dialog), 0);
+
+    EXPECT_EQ(atk_object_get_role(status), ATK_ROLE_LABEL);
+    EXPECT_STREQ(atk_object_get_name(status), "Playing 40");
+    EXPECT_EQ(atk_text_get_character_count(ATK_TEXT(status)), 10);
+    EXPECT_EQ(atk_text_get_character_at_offset(ATK_TEXT(status), 8), gunichar{'4'});
+    gint from = -1, to = -1;
+    gchar* line =
+        atk_text_get_string_at_offset(ATK_TEXT(status), 3, ATK_TEXT_GRANULARITY_LINE, &from, &to);
+    EXPECT_EQ(std::string(line) + " " + std::to_string(from) + ".." + std::to_string(to),
+              "Playing 40 0..10");
+    g_free(line);
+    GtkWidget* position = dialog.Item(IDC_POSITION_TEXT);
+    EXPECT_EQ(AccessibleText(position), "12345");
+    EXPECT_EQ(atk_object_get_role(gtk_widget_get_accessible(position)), ATK_ROLE_LABEL);
+
+    // The first change after a quiet spell shows at once; later ones at most every 100 ms,
+    // each announced as the old text going and the new one coming.
+    EXPECT_EQ(shownAtOnce, "Playing 1");
+    ASSERT_GE(events.size(), 4u);
+    double lastShown = 0;
+    int shows = 0;
+    for (size_t i = 0; i < events.size(); ++i) {
+        const TextEvent& e = events[i];
+        EXPECT_EQ(e.offset, 0);
+        if (!e.inserted) {
+            EXPECT_EQ(e.text, shown) << i;
+            continue;
+        }
+        EXPECT_EQ(e.text.compare(0, 8, "Playing "), 0) << e.text;
+        EXPECT_EQ(e.length, static_cast<gint>(e.text.size()));
+        if (shows++ > 0) {
+            EXPECT_GE(e.at - lastShown, 99.0) << e.text;
+        }
+        shown = e.text, lastShown = e.at;
+    }
+    EXPECT_EQ(shown, "Playing 40");
+}
+
 // A hidraw device in a tree of fake devices: its sysfs entry, and a pipe for its node.
 void FakeHidraw(const std::string& root, const std::string& name, const char* hidId) {
     const std::string device = root + "/sys/class/hidraw/" + name + "/device";
