@@ -59,6 +59,11 @@ TEST_P(SoundContractTest, ASoundThatDoesNotLoopStopsAtItsEndAndReadsZero) {
     EXPECT_TRUE(Playing());
     ASSERT_TRUE(Until([this] { return !Playing(); }, kTail / kBytesPerMs));
     EXPECT_EQ(Cursor(), 0u);
+    // Played again, it is heard again from the start.
+    ASSERT_GE(Buffer().Play(0), 0);
+    EXPECT_TRUE(Playing());
+    EXPECT_TRUE(Until([this] { return Cursor() > 0; }, 100));
+    ASSERT_GE(Buffer().Stop(), 0);
 }
 
 TEST_P(SoundContractTest, StopKeepsTheCursorAndPlayGoesOnFromIt) {

@@ -1,6 +1,7 @@
 // An output stream on a virtual clock for the software sound device: it plays `rate` frames
 // a second, holds `queueFrames` rendered frames ahead of what is heard, takes all of them
-// back when the mix changes (as a stream that is flushed), and keeps every frame it plays.
+// back when the mix changes (as a stream that is flushed), and keeps every frame it plays;
+// its rate may change, as a restarted server's does.
 #ifndef VELMORIN_TESTS_NATIVE_CLOCK_OUTPUT_H
 #define VELMORIN_TESTS_NATIVE_CLOCK_OUTPUT_H
 
@@ -27,9 +28,18 @@ class ClockOutput final : public SoftwareOutput {
     void Run(SoftwareSoundDevice& device, uint32_t ms) {
         for (; ms > 0; --ms) {
             ++now_;
-            heard_ = now_ * rate_ / 1000;
+            heard_ = since_ + (now_ - sinceMs_) * rate_ / 1000;
             Fill(device);
         }
+    }
+
+    // A server that came back at another rate: what it held is gone, and the stream goes
+    // on from what was heard, at `rate` frames a second.
+    void Restart(SoftwareSoundDevice& device, uint32_t rate) {
+        rate_ = rate;
+        since_ = heard_;
+        sinceMs_ = now_;
+        MixChanged(device, heard_);
     }
 
     // Interleaved stereo: every frame played so far and what is queued after it.
@@ -52,6 +62,8 @@ class ClockOutput final : public SoftwareOutput {
     uint32_t rate_;
     uint64_t now_ = 0;
     uint64_t heard_ = 0;
+    uint64_t since_ = 0;  // frames heard, and the time, when the rate was last set
+    uint64_t sinceMs_ = 0;
 };
 
 #endif

@@ -8,6 +8,7 @@
 #ifndef VELMORIN_TESTS_NATIVE_FAKE_SOUND_H
 #define VELMORIN_TESTS_NATIVE_FAKE_SOUND_H
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -50,10 +51,12 @@ class FakeSoundBuffer final : public SoundBuffer {
     int32_t Pan() const { return pan_; }
     int32_t Volume() const { return volume_; }
     int Serial() const { return serial_; }
-    // The memory is lost until Restore has answered SOUND_ERR_BUFFERLOST this many times.
+    // The memory is lost until Restore has answered SOUND_ERR_BUFFERLOST this many times,
+    // and what it held is gone: it reads 0xA5 until it is written again.
     void LoseMemory(int restoresBeforeBack) {
         lost_ = true;
         restoresLeft_ = restoresBeforeBack;
+        std::fill(data_.begin(), data_.end(), uint8_t{0xA5});
     }
     // The spans of data that were heard: [from, to) byte ranges, in order.
     const std::vector<std::pair<uint32_t, uint32_t>>& Heard();

@@ -37,11 +37,33 @@ TEST(PedalDevices, AreKnownByTheirUeventIdsAndReadFromTheRightByte) {
     EXPECT_TRUE(NumbersReports(numbered));
     numbered.resize(7);  // the 0x85 inside the long item's data is no item
     EXPECT_FALSE(NumbersReports(numbered));
+    // A Logical Maximum with four bytes of data (size code 3), one of them 0x85.
+    std::vector<uint8_t> wide = {0x27, 0xFF, 0x00, 0x00, 0x85, 0x75, 0x08};
+    EXPECT_FALSE(NumbersReports(wide));
+    wide.insert(wide.end(), {0x85, 0x02});
+    EXPECT_TRUE(NumbersReports(wide));
 
     const uint8_t middleAndRight[] = {0x06, 0x00}, numberedLeft[] = {0x01, 0x09};
     EXPECT_EQ(PedalsDown(middleAndRight, 2, false), PEDAL_MIDDLE | PEDAL_RIGHT);
     EXPECT_EQ(PedalsDown(numberedLeft, 2, true), PEDAL_LEFT);  // the fourth pedal counts not
     EXPECT_EQ(PedalsDown(numberedLeft, 1, true), 0);
+}
+
+TEST(PedalRepeats, ALateTickMakesUpWhatFellDueInOrderAndKeepsTheBeat) {
+    PedalControl control;
+    std::vector<RemoteAction> actions;
+    control.Report(PEDAL_RIGHT, 1000, &actions);
+    control.Report(PEDAL_RIGHT | PEDAL_LEFT, 1100, &actions);
+    control.Tick(1800, &actions);  // due: right 1250, left 1350, right 1500, left 1600, right 1750
+    using A = RemoteAction;
+    EXPECT_EQ(actions, (std::vector<A>{A::Next, A::Previous, A::Next, A::Previous, A::Next,
+                                       A::Previous, A::Next}));
+    EXPECT_EQ(control.NextTickMs(), 1850u);  // what a tick on time would have waited for
+    actions.clear();
+    control.Tick(1900, &actions);
+    EXPECT_EQ(actions, (std::vector<A>{A::Previous}));
+    control.Report(PEDAL_LEFT, 1950, &actions);
+    EXPECT_EQ(control.NextTickMs(), 2100u);
 }
 
 class PedalTest : public SoundFixture {

@@ -23,9 +23,10 @@ constexpr size_t At(uint32_t ms) {
 
 class SoftwareMixerTest : public ::testing::Test {
   protected:
-    // A 16-bit mono sine of `hz` at the output rate, `frames` long, at half scale.
-    void Make(uint32_t frames, double hz) {
-        WaveFormat format{1, 1, kRate, 2 * kRate, 2, 16, 0};
+    // A 16-bit mono sine of `hz` at `rate` (the output's unless given), `frames` long, at
+    // half scale.
+    void Make(uint32_t frames, double hz, uint32_t rate = kRate) {
+        WaveFormat format{1, 1, rate, 2 * rate, 2, 16, 0};
         ASSERT_EQ(device_.CreateSoundBuffer({SOUND_CAPS_STATIC, 2 * frames, &format}, &buffer_),
                   S_OK);
         void* region = nullptr;
@@ -33,7 +34,7 @@ class SoftwareMixerTest : public ::testing::Test {
         ASSERT_EQ(buffer_->Lock(0, 2 * frames, &region, &bytes), S_OK);
         auto* samples = static_cast<int16_t*>(region);
         for (uint32_t i = 0; i < frames; ++i)
-            samples[i] = static_cast<int16_t>(16384 * std::sin(2 * kPi * hz * i / kRate));
+            samples[i] = static_cast<int16_t>(16384 * std::sin(2 * kPi * hz * i / rate));
         ASSERT_EQ(buffer_->Unlock(region, bytes), S_OK);
     }
     void Run(uint32_t ms) { output_.Run(device_, ms); }
@@ -61,11 +62,11 @@ class SoftwareMixerTest : public ::testing::Test {
             sum += v * v;
         return x.empty() ? 0 : std::sqrt(sum / static_cast<double>(x.size()));
     }
-    static double Hz(const std::vector<double>& x) {
+    static double Hz(const std::vector<double>& x, uint32_t rate = kRate) {
         int rises = 0;
         for (size_t i = 1; i < x.size(); ++i)
             rises += x[i - 1] < 0 && x[i] >= 0;
-        return rises * static_cast<double>(kRate) / static_cast<double>(x.size());
+        return rises * static_cast<double>(rate) / static_cast<double>(x.size());
     }
     // The largest step between neighbouring samples: a gap, a repeat or a click in a sine
     // of this level and pitch shows as a step far above its natural one.
@@ -179,6 +180,30 @@ TEST_F(SoftwareMixerTest, StopTakesBackWhatTheOutputHeldAndPlayGoesOnWithoutAGap
     const double naturalStep = 0.5 * 2 * kPi * 230 / kRate;
     EXPECT_LT(LargestStep(heard), naturalStep * 1.2);
     EXPECT_NEAR(Hz(heard), 230, 3);
+}
+
+TEST_F(SoftwareMixerTest, AFileAtAnotherRateEndsWhenItsLastFrameIsHeardAtAnyOutputRate) {
+    Make(8000, 1000, 8000);  // one second
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    EXPECT_EQ(Cursor(), 2 * 2400u);
+    // The server comes back at twice the rate: the pitch, the cursor and the end stay.
+    const size_t restartedAt = output_.HeardFrames();  // what the output held is gone
+    output_.Restart(device_, 2 * kRate);
+    Run(300);
+    // Within a frame: the resampler starts again on a whole output frame.
+    EXPECT_NEAR(Cursor(), 2 * 4800.0, 2);
+    EXPECT_NEAR(Hz(Side(restartedAt + 2000, RenderedFrames(), 0), 2 * kRate), 1000, 10);
+    Run(397);
+    EXPECT_TRUE(Playing());
+    Run(4);
+    EXPECT_FALSE(Playing());
+    EXPECT_FALSE(device_.Sounding(output_.HeardFrames()));
+    // Played again after its end, it sounds again from the start.
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    EXPECT_TRUE(device_.Sounding(output_.HeardFrames()));
+    Run(100);
+    EXPECT_EQ(Cursor(), 2 * 800u);
 }
 
 TEST_F(SoftwareMixerTest, RefusesWhatItCannotPlayAndKeepsTheOutputFormat) {

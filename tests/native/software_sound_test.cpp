@@ -103,6 +103,8 @@ TEST(SampleFormatTest, RefusesEveryOtherFormat) {
     reinterpret_cast<WaveFormat*>(wrongBlock.data())->nBlockAlign = 2;
     SampleLayout layout{};
     EXPECT_FALSE(DescribeSamples(As(wrongBlock), &layout));
+    reinterpret_cast<WaveFormat*>(wrongBlock.data())->nBlockAlign = 8;  // padded frames
+    EXPECT_FALSE(DescribeSamples(As(wrongBlock), &layout));
     EXPECT_FALSE(DescribeSamples(nullptr, &layout));
 }
 

@@ -247,6 +247,21 @@ TEST_F(StreamingBufferTest, PlaysTheWholeDataInOrderAcrossRefillsAndStopsAtItsEn
         EXPECT_EQ(heard_[i], 0u);
 }
 
+TEST_F(StreamingBufferTest, ARingWhoseMemoryWasLostIsFilledAgainWhenRestored) {
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(1000);
+    ring_->LoseMemory(1);
+    uint32_t status = 0;
+    ASSERT_GE(buffer_->GetStatus(&status), 0);
+    EXPECT_EQ(status & SOUND_STATUS_BUFFERLOST, SOUND_STATUS_BUFFERLOST);
+    EXPECT_EQ(buffer_->Restore(), SOUND_ERR_BUFFERLOST);
+    ASSERT_EQ(buffer_->Restore(), S_OK);
+    const size_t before = heard_.size();
+    Run(2000);
+    EXPECT_EQ(std::vector<uint32_t>(heard_.begin() + before, heard_.end()),
+              Blocks(heard_[before - 1] + 1, heard_.size() - before));
+}
+
 TEST_F(StreamingBufferTest, PastTheEndOfUnsignedEightBitDataTheRingHoldsItsSilence) {
     format_.nChannels = 1;
     format_.wBitsPerSample = 8;
