@@ -16,6 +16,10 @@ _desktop_quit() {  # playerctl has no quit
         --method org.mpris.MediaPlayer2.Quit >/dev/null
 }
 _desktop_status_is() { [ "$(_desktop_player status)" = "$1" ]; }
+_desktop_property() {  # a Player property as gdbus prints it: (<true>,)
+    gdbus call --session --dest org.mpris.MediaPlayer2.velmorin --object-path /org/mpris/MediaPlayer2 \
+        --method org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2.Player "$1" 2>/dev/null
+}
 _desktop_offsets() { sed -n "$2p" <<<"$1" | awk '{ print $4, $5 }'; }
 
 # The stretches heard after a pause, a resume by the pause hotkey's step, a skip forward and
@@ -38,6 +42,7 @@ e2e_scenario_mpris_x11() {
     e2e_check "mpris: the dialog appears with the file" e2e_wait_window "Velmorin - [" 15 ||
         { e2e_record_stop >/dev/null; return; }
     e2e_check "mpris: a player named velmorin, stopped" e2e_until 5 _desktop_status_is Stopped
+    e2e_check "mpris: a loaded track can pause while stopped" e2e_equals "$(_desktop_property CanPause)" "(<true>,)"
     e2e_check "mpris: metadata gives the title and length" e2e_equals \
         "$(_desktop_player metadata --format '{{xesam:title}} {{mpris:length}}')" "desktop-sweep20.wav 20000000"
     sleep 1
@@ -48,6 +53,11 @@ e2e_scenario_mpris_x11() {
     _desktop_player play-pause
     e2e_check "mpris: play-pause pauses" e2e_status_becomes "Paused." 5
     e2e_check "mpris: status Paused" e2e_until 5 _desktop_status_is Paused
+    # A skip while paused is not heard: the position stays where the resume starts from.
+    local paused
+    paused=$(_desktop_player position)
+    _desktop_player next
+    e2e_check "mpris: a skip while paused leaves the position" e2e_equals "$(_desktop_player position)" "$paused"
     sleep 0.4
     _desktop_player play-pause
     e2e_status_becomes "Playing" 5

