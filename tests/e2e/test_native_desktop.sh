@@ -1,8 +1,8 @@
 # The native program's ways in from the desktop: the media keys through MPRIS (driven with
 # playerctl) on X11 and on Wayland, and the hotkeys through the global shortcuts portal on
-# a Wayland compositor (weston, headless), with a portal backend of the tests' own, and on
-# KDE Plasma's (kwin, xdg-desktop-portal-kde). Each scenario runs on a session bus of its
-# own; what was heard is judged from the recording.
+# a Wayland compositor (weston, headless), with a portal backend of the tests' own. Each
+# scenario runs on a session bus of its own; what was heard is judged from the recording.
+# The hotkeys run once more on KDE Plasma's own portal (kwin, xdg-desktop-portal-kde).
 
 . "$E2E_TOOLS/sound_lib.sh"
 . "$E2E_TOOLS/native_lib.sh"

@@ -1,8 +1,8 @@
 # A Wayland desktop for the native program's end-to-end tests: weston's headless compositor,
 # and xdg-desktop-portal with a global shortcuts backend of the tests' own
-# (portal_backend.py); or KDE Plasma's: kwin's virtual compositor, which holds the global
-# shortcuts (kglobalaccel), and xdg-desktop-portal-kde. Needs: lib.sh and native_lib.sh
-# sourced, a session bus of the tests' own (e2e_native_start_session).
+# (portal_backend.py). Needs: lib.sh and native_lib.sh sourced, a session bus of the tests'
+# own (e2e_native_start_session). Or KDE Plasma's own: kwin's virtual compositor, which
+# holds the global shortcuts (kglobalaccel), and xdg-desktop-portal-kde.
 #
 #   e2e_wayland_start [kwin] / e2e_wayland_stop    the compositor; sets E2E_WAYLAND_ENV, the
 #                                           environment of a program started on it
@@ -95,20 +95,18 @@ e2e_portal_press() {
 # kglobalaccel keeps a component for each portal session, named by its token; a shortcut is
 # pressed in each that holds it, as the test backend presses it in each session.
 e2e_kglobalaccel_holds() {  # NAME [press]
-    local component held=1
-    for component in $(gdbus call --session --dest org.kde.kglobalaccel --object-path /kglobalaccel \
-        --method org.kde.KGlobalAccel.allComponents | grep -o "/component/[^']*"); do
-        _e2e_component "$component" shortcutNames | grep -q "'$1'" || continue
+    local component held=1 call=(gdbus call --session --dest org.kde.kglobalaccel --object-path)
+    for component in $("${call[@]}" /kglobalaccel --method org.kde.KGlobalAccel.allComponents |
+        grep -o "/component/[^']*"); do
+        "${call[@]}" "$component" --method org.kde.kglobalaccel.Component.shortcutNames |
+            grep -q "'$1'" || continue
         held=0
-        [ -z "${2:-}" ] || _e2e_component "$component" invokeShortcut "$1" default >/dev/null
+        [ -z "${2:-}" ] || "${call[@]}" "$component" --method \
+            org.kde.kglobalaccel.Component.invokeShortcut "$1" default >/dev/null
     done
     return $held
 }
 e2e_kglobalaccel_press() { e2e_kglobalaccel_holds "$1" press; }
-_e2e_component() {  # path method [arg...]
-    gdbus call --session --dest org.kde.kglobalaccel --object-path "$1" \
-        --method org.kde.kglobalaccel.Component."$2" "${@:3}"
-}
 
 e2e_portal_stop() {
     _e2e_end_pid "$e2e_portal_pid"
