@@ -129,6 +129,43 @@ void PortalHotKeys::Forget(guint& subscription) {
     subscription = 0;
 }
 
+GVariant* PortalHotKeys::Unasked(bool markAsked) {
+    GVariantBuilder shortcuts;
+    g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
+    for (auto& entry : shortcuts_) {
+        Shortcut& s = entry.second;
+        if (s.asked)
+            continue;
+        s.asked = markAsked;
+        GVariantBuilder details;
+        g_variant_builder_init(&details, G_VARIANT_TYPE_VARDICT);
+        g_variant_builder_add(&details, "{sv}", "description",
+                              g_variant_new_string(s.description.c_str()));
+        g_variant_builder_add(&details, "{sv}", "preferred_trigger",
+                              g_variant_new_string(s.trigger.c_str()));
+        g_variant_builder_add(&shortcuts, "(sa{sv})", s.name.c_str(), &details);
+    }
+    return g_variant_builder_end(&shortcuts);
+}
+
+void PortalHotKeys::MarkBound(uint32_t response, GVariant* results) {
+    GVariant* list = response == 0
+                         ? g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"))
+                         : nullptr;
+    if (list == nullptr)
+        return;
+    GVariantIter iter;
+    g_variant_iter_init(&iter, list);
+    const gchar* name = nullptr;
+    while (g_variant_iter_next(&iter, "(&s@a{sv})", &name, nullptr)) {
+        for (auto& entry : shortcuts_) {
+            if (entry.second.name == name)
+                entry.second.bound = true;
+        }
+    }
+    g_variant_unref(list);
+}
+
 void PortalHotKeys::Ask() {
     if (bus_ == nullptr) {
         Refuse(false);
@@ -147,31 +184,18 @@ void PortalHotKeys::Ask() {
                               g_variant_new_string(token.c_str()));
         g_variant_builder_add(&options, "{sv}", "session_handle_token",
                               g_variant_new_string(token.c_str()));
+        // Plasma 5.27 binds only the shortcuts named here; the bind request names them again.
+        g_variant_builder_add(&options, "{sv}", "shortcuts", Unasked(false));
         g_dbus_connection_call(bus_, kPortal, kPortalPath, kShortcuts, "CreateSession",
                                g_variant_new("(a{sv})", &options), G_VARIANT_TYPE("(o)"),
                                G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
         return;
     }
-    GVariantBuilder shortcuts;
-    g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
     bool any = false;
-    for (auto& entry : shortcuts_) {
-        Shortcut& s = entry.second;
-        if (s.asked)
-            continue;
-        s.asked = any = true;
-        GVariantBuilder details;
-        g_variant_builder_init(&details, G_VARIANT_TYPE_VARDICT);
-        g_variant_builder_add(&details, "{sv}", "description",
-                              g_variant_new_string(s.description.c_str()));
-        g_variant_builder_add(&details, "{sv}", "preferred_trigger",
-                              g_variant_new_string(s.trigger.c_str()));
-        g_variant_builder_add(&shortcuts, "(sa{sv})", s.name.c_str(), &details);
-    }
-    if (!any) {
-        g_variant_builder_clear(&shortcuts);
+    for (const auto& entry : shortcuts_)
+        any = any || !entry.second.asked;
+    if (!any)
         return;
-    }
     const std::string token = "velmorin_bind" + std::to_string(++requests_);
     Forget(boundSignal_);
     boundSignal_ = Await(token, &PortalHotKeys::OnBound);
@@ -182,7 +206,7 @@ void PortalHotKeys::Ask() {
     // without a way to export it would otherwise hold the request.
     g_dbus_connection_call(
         bus_, kPortal, kPortalPath, kShortcuts, "BindShortcuts",
-        g_variant_new("(oa(sa{sv})sa{sv})", session_.c_str(), &shortcuts, "", &options),
+        g_variant_new("(o@a(sa{sv})sa{sv})", session_.c_str(), Unasked(true), "", &options),
         G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
 }
 
@@ -207,8 +231,10 @@ void PortalHotKeys::OnSessionCreated(GDBusConnection*, const gchar*, const gchar
     GVariant* results = nullptr;
     const uint32_t response = ResponseOf(parameters, &results);
     const gchar* session = nullptr;
-    if (response == 0 && g_variant_lookup(results, "session_handle", "&s", &session))
+    if (response == 0 && g_variant_lookup(results, "session_handle", "&s", &session)) {
         keys->session_ = session;
+        keys->MarkBound(response, results);
+    }
     g_variant_unref(results);
     if (keys->session_.empty()) {
         keys->Refuse(false);
@@ -226,23 +252,8 @@ void PortalHotKeys::OnBound(GDBusConnection*, const gchar*, const gchar*, const 
     keys->Forget(keys->boundSignal_);
     GVariant* results = nullptr;
     const uint32_t response = ResponseOf(parameters, &results);
-    std::set<std::string> bound;
-    GVariant* list = response == 0
-                         ? g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"))
-                         : nullptr;
-    if (list != nullptr) {
-        GVariantIter iter;
-        g_variant_iter_init(&iter, list);
-        const gchar* name = nullptr;
-        while (g_variant_iter_next(&iter, "(&s@a{sv})", &name, nullptr))
-            bound.insert(name);
-        g_variant_unref(list);
-    }
+    keys->MarkBound(response, results);
     g_variant_unref(results);
-    for (auto& entry : keys->shortcuts_) {
-        if (entry.second.asked && bound.count(entry.second.name) != 0)
-            entry.second.bound = true;
-    }
     keys->Refuse(true);
 }
 

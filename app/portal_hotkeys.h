@@ -4,9 +4,11 @@
 // pressed whatever program has the keyboard.
 //
 // Registering only asks: the three hotkeys registered in one handler go to the portal
-// together, in one session, once that handler has returned. A hotkey the portal does not
-// bind (the user refused it, or the portal answered an error) shows the box of a refused
-// registration then. Each shortcut activated goes to the sink as WM_HOTKEY with its id.
+// together, in one session, once that handler has returned; they are named when the session
+// is created (all Plasma 5.27 binds) and again in the request to bind them (where newer
+// portals take them). A hotkey the portal binds in neither answer (the user refused it, or the
+// portal answered an error) shows the box of a refused registration then. Each shortcut activated
+// goes to the sink as WM_HOTKEY with its id.
 #ifndef VELMORIN_APP_PORTAL_HOTKEYS_H
 #define VELMORIN_APP_PORTAL_HOTKEYS_H
 
@@ -45,6 +47,10 @@ class PortalHotKeys final : public HotKeyWayIn {
         bool bound = false;  // and bound by it
     };
 
+    // The shortcuts not yet sent, as both requests list them; marked sent when markAsked.
+    GVariant* Unasked(bool markAsked);
+    // Those the portal's answer names are bound, whichever request it answers.
+    void MarkBound(uint32_t response, GVariant* results);
     void Ask();
     void Refuse(bool onlyAsked);
     guint Await(const std::string& token, GDBusSignalCallback callback);

@@ -10,6 +10,8 @@ velmorin_packages=(
     pulseaudio pulseaudio-utils sox ffmpeg python3
     dpkg-dev lintian desktop-file-utils appstream libgtk-3-bin
     weston xdg-desktop-portal playerctl libglib2.0-bin
+    # Plasma's own global shortcuts portal: 148 packages, 41 MB fetched, 187 MB installed
+    xdg-desktop-portal-kde kwin-wayland qtwayland5
     pipewire pipewire-bin pipewire-pulse wireplumber
 )
 
