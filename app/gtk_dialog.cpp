@@ -18,11 +18,32 @@ constexpr guint kIdleTimerMs = 250;
 constexpr const char* kWidgetName = "velmorin";
 
 // A timer's source wakes at the ready time the dialog sets for each tick (a timeout
-// source would set its own, a fixed period on).
+// source would set its own, a fixed period on). It keeps that time itself: glib's own
+// (g_source_set_ready_time) wakes the loop whenever it is set, which cost every tick a
+// second pass of the loop.
+struct TimerSource {
+    GSource base;
+    gint64 readyAt;
+};
+
+gint64& ReadyAt(GSource* source) {
+    return reinterpret_cast<TimerSource*>(source)->readyAt;
+}
+
+gboolean PrepareTimer(GSource* source, gint* timeout) {
+    const gint64 left = ReadyAt(source) - g_source_get_time(source);
+    *timeout = left <= 0 ? 0 : static_cast<gint>(std::min<gint64>((left + 999) / 1000, G_MAXINT));
+    return left <= 0;
+}
+
+gboolean CheckTimer(GSource* source) {
+    return ReadyAt(source) <= g_source_get_time(source);
+}
+
 gboolean DispatchTimer(GSource*, GSourceFunc callback, gpointer data) {
     return callback(data);
 }
-GSourceFuncs kTimerFuncs = {nullptr, nullptr, DispatchTimer, nullptr, nullptr, nullptr};
+GSourceFuncs kTimerFuncs = {PrepareTimer, CheckTimer, DispatchTimer, nullptr, nullptr, nullptr};
 
 bool IsSlider(ControlKind kind) {
     return kind == ControlKind::PlainSlider || kind == ControlKind::EndTickSlider ||
@@ -38,6 +59,21 @@ bool IsHidden(ControlKind kind) {
 // again, a drawn one only repaints its box.
 bool IsDrawnText(ControlKind kind) {
     return kind == ControlKind::StatusBox || kind == ControlKind::Value;
+}
+
+// GTK 3.24 gives a scale with marks a clip that reaches back to the window's origin, so
+// that each text repainted near the top left drew the marked sliders again, every mark of
+// them: most of what a repaint cost while a sound plays. Their clip is cut back to what
+// lies near the slider, where all it draws is.
+void TrimMarkedScaleClip(GtkWidget* scale, GdkRectangle* allocation, gpointer) {
+    GtkAllocation clip;
+    gtk_widget_get_clip(scale, &clip);
+    const int margin = allocation->height;
+    const GdkRectangle near{allocation->x - margin, allocation->y - margin,
+                            allocation->width + 2 * margin, allocation->height + 2 * margin};
+    GdkRectangle trimmed;
+    if (gdk_rectangle_intersect(&clip, &near, &trimmed))
+        gtk_widget_set_clip(scale, &trimmed);
 }
 
 void InstallStyle() {
@@ -168,6 +204,10 @@ void GtkMainDialog::Build() {
                 gtk_scale_set_has_origin(GTK_SCALE(c.widget), FALSE);
                 gtk_scale_set_digits(GTK_SCALE(c.widget), 0);
                 gtk_range_set_round_digits(GTK_RANGE(c.widget), 0);
+                if (t.kind != ControlKind::PlainSlider) {
+                    g_signal_connect_after(c.widget, "size-allocate",
+                                           G_CALLBACK(TrimMarkedScaleClip), nullptr);
+                }
                 break;
             case ControlKind::HiddenRadio:
                 c.widget = gtk_radio_button_new_with_label(radioGroup, t.text);
@@ -574,8 +614,8 @@ void GtkMainDialog::SetTimer(uintptr_t id, uint32_t milliseconds) {
     const guint interval = std::max(milliseconds, kShortestTimerMs);
     // May recurse: a modal box opened from a tick's handler runs a nested loop, in which
     // this timer goes on ticking, as it does under the dialog manager's modal loops.
-    GSource* source = g_source_new(&kTimerFuncs, sizeof(GSource));
-    g_source_set_ready_time(source, g_get_monotonic_time() + gint64{interval} * 1000);
+    GSource* source = g_source_new(&kTimerFuncs, sizeof(TimerSource));
+    ReadyAt(source) = g_get_monotonic_time() + gint64{interval} * 1000;
     g_source_set_can_recurse(source, TRUE);
     auto* tick = new TimerTick{this, id, interval, interval, source, 0};
     g_source_set_callback(source, &GtkMainDialog::OnTimerTick, tick,
@@ -594,7 +634,7 @@ gboolean GtkMainDialog::OnTimerTick(gpointer data) {
     // The next period starts now, as WM_TIMER's does once retrieved: a box the handler
     // opens ticks one period later, not at once.
     tick->due = g_get_monotonic_time();
-    g_source_set_ready_time(tick->source, tick->due + gint64{tick->current} * 1000);
+    ReadyAt(tick->source) = tick->due + gint64{tick->current} * 1000;
     tick->dialog->Tick(tick);
     return G_SOURCE_CONTINUE;
 }
@@ -607,17 +647,25 @@ void GtkMainDialog::Tick(TimerTick* tick) {
     Deliver(WINMSG_TIMER, id);
     shortestTick_ -= shortest ? 1 : 0;
     auto it = timers_.find(id);
-    if (!shortest || it == timers_.end() || it->second.tick != tick)
-        return;  // killed or set anew meanwhile
+    if (shortest && it != timers_.end() && it->second.tick == tick)
+        BackOff(tick, changes_ != before);  // not when killed or set anew meanwhile
+    // What the handler posted goes now, as the high-priority idle would have it next:
+    // nothing can come between, and a pass of the loop is spared at every tick.
+    if (pumpSource_ && !destroyed_) {
+        pumpSource_.Reset();
+        Pump();
+    }
+}
+
+void GtkMainDialog::BackOff(TimerTick* tick, bool changed) {
     // A timer asked to tick as often as it can does so while its ticks change the window
     // (a position while a sound plays); while they change nothing it ticks less and less
     // often, down to four times a second, so that an idle program does not wake the machine
     // a hundred times a second. Any other message brings it back at once.
-    const guint current =
-        changes_ == before ? std::min(tick->current * 2, kIdleTimerMs) : kShortestTimerMs;
+    const guint current = changed ? kShortestTimerMs : std::min(tick->current * 2, kIdleTimerMs);
     if (current != tick->current) {
         tick->current = current;
-        g_source_set_ready_time(tick->source, tick->due + gint64{current} * 1000);
+        ReadyAt(tick->source) = tick->due + gint64{current} * 1000;
     }
 }
 
@@ -628,7 +676,7 @@ void GtkMainDialog::WakeTimers() {
         if (tick->current == tick->interval)
             continue;
         tick->current = tick->interval;
-        g_source_set_ready_time(tick->source, now + gint64{tick->interval} * 1000);
+        ReadyAt(tick->source) = now + gint64{tick->interval} * 1000;
     }
 }
 

@@ -144,6 +144,8 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     static gboolean OnPump(gpointer self);
     static gboolean OnTimerTick(gpointer data);
     void Tick(TimerTick* tick);
+    // A shortest timer's next period, by whether its tick changed the window.
+    void BackOff(TimerTick* tick, bool changed);
     void WakeTimers();
     static gboolean OnShowTexts(gpointer self);
     static gboolean OnDrawText(GtkWidget* widget, cairo_t* cr, gpointer control);
