@@ -30,7 +30,13 @@ gint64& ReadyAt(GSource* source) {
     return reinterpret_cast<TimerSource*>(source)->readyAt;
 }
 
+constexpr gint64 kNever = G_MAXINT64;
+
 gboolean PrepareTimer(GSource* source, gint* timeout) {
+    if (ReadyAt(source) == kNever) {
+        *timeout = -1;
+        return FALSE;
+    }
     const gint64 left = ReadyAt(source) - g_source_get_time(source);
     *timeout = left <= 0 ? 0 : static_cast<gint>(std::min<gint64>((left + 999) / 1000, G_MAXINT));
     return left <= 0;
@@ -44,6 +50,20 @@ gboolean DispatchTimer(GSource*, GSourceFunc callback, gpointer data) {
     return callback(data);
 }
 GSourceFuncs kTimerFuncs = {PrepareTimer, CheckTimer, DispatchTimer, nullptr, nullptr, nullptr};
+
+// A source of that kind that stays attached, dispatching whenever its ready time is set to
+// one that has come: arming it costs no allocation, and the loop it is armed from sees it
+// before it next sleeps.
+GSource* AttachDueSource(GSourceFunc callback, gpointer data, gint priority, SourceOwner* owner) {
+    GSource* source = g_source_new(&kTimerFuncs, sizeof(TimerSource));
+    ReadyAt(source) = kNever;
+    g_source_set_priority(source, priority);
+    g_source_set_can_recurse(source, TRUE);
+    g_source_set_callback(source, callback, data, nullptr);
+    *owner = SourceOwner(g_source_attach(source, nullptr));
+    g_source_unref(source);
+    return source;
+}
 
 bool IsSlider(ControlKind kind) {
     return kind == ControlKind::PlainSlider || kind == ControlKind::EndTickSlider ||
@@ -409,12 +429,16 @@ void GtkMainDialog::ShowTexts() {
     const gint64 now = g_get_monotonic_time();
     const gint64 due = textsShownAt_ + gint64{kTextIntervalMs} * 1000;
     if (now < due) {
-        if (!textSource_) {
-            textSource_ = SourceOwner(g_timeout_add(static_cast<guint>((due - now + 999) / 1000),
-                                                    &GtkMainDialog::OnShowTexts, this));
-        }
+        // While a sound plays the next tick's text comes within the shortest period after
+        // that and shows then; this source only when none does.
+        if (textDue_ == nullptr)
+            textDue_ = AttachDueSource(&GtkMainDialog::OnShowTexts, this, G_PRIORITY_DEFAULT,
+                                       &textSource_);
+        ReadyAt(textDue_) = due + gint64{kShortestTimerMs} * 1000;
         return;
     }
+    if (textDue_ != nullptr)
+        ReadyAt(textDue_) = kNever;
     textsShownAt_ = now;
     for (Control& c : controls_) {
         if (c.shown)
@@ -446,9 +470,9 @@ gboolean GtkMainDialog::OnDrawText(GtkWidget* widget, cairo_t* cr, gpointer data
 
 gboolean GtkMainDialog::OnShowTexts(gpointer self) {
     auto* dialog = static_cast<GtkMainDialog*>(self);
-    dialog->textSource_.Forget();
+    ReadyAt(dialog->textDue_) = kNever;
     dialog->ShowTexts();
-    return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
 }
 
 void GtkMainDialog::EnableItem(int id, bool enable) {
@@ -534,17 +558,24 @@ void GtkMainDialog::MarkRedrawn(int id) {
 }
 
 void GtkMainDialog::SchedulePump() {
-    if (!pumpSource_ && !destroyed_) {
-        pumpSource_ =
-            SourceOwner(g_idle_add_full(G_PRIORITY_HIGH, &GtkMainDialog::OnPump, this, nullptr));
-    }
+    if (destroyed_)
+        return;
+    // Before any other source; and, able to recurse, also in a modal box's loop that a
+    // notification's handler opens.
+    if (pumpDue_ == nullptr)
+        pumpDue_ = AttachDueSource(&GtkMainDialog::OnPump, this, G_PRIORITY_HIGH, &pumpSource_);
+    ReadyAt(pumpDue_) = 0;
+}
+
+bool GtkMainDialog::PumpScheduled() const {
+    return pumpDue_ != nullptr && ReadyAt(pumpDue_) != kNever;
 }
 
 gboolean GtkMainDialog::OnPump(gpointer self) {
     auto* dialog = static_cast<GtkMainDialog*>(self);
-    dialog->pumpSource_.Forget();
+    ReadyAt(dialog->pumpDue_) = kNever;
     dialog->Pump();
-    return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
 }
 
 void GtkMainDialog::Pump() {
@@ -590,8 +621,8 @@ void GtkMainDialog::Pump() {
             Dispatch(WINMSG_NOTIFY, static_cast<uintptr_t>(id), 0);
         }
     }
-    if (posted_.empty() && redrawn_.empty())
-        pumpSource_.Reset();
+    if (posted_.empty() && redrawn_.empty() && pumpDue_ != nullptr)
+        ReadyAt(pumpDue_) = kNever;
 }
 
 IconHandle GtkMainDialog::LoadMainIcon() {
@@ -651,8 +682,8 @@ void GtkMainDialog::Tick(TimerTick* tick) {
         BackOff(tick, changes_ != before);  // not when killed or set anew meanwhile
     // What the handler posted goes now, as the high-priority idle would have it next:
     // nothing can come between, and a pass of the loop is spared at every tick.
-    if (pumpSource_ && !destroyed_) {
-        pumpSource_.Reset();
+    if (PumpScheduled() && !destroyed_) {
+        ReadyAt(pumpDue_) = kNever;
         Pump();
     }
 }
