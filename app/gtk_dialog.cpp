@@ -19,11 +19,52 @@ constexpr guint kIdleTimerMs = 250;
 constexpr const char* kWidgetName = "velmorin";
 
 // A timer's source wakes at the ready time the dialog sets for each tick (a timeout
-// source would set its own, a fixed period on).
+// source would set its own, a fixed period on). It keeps that time itself: glib's own
+// (g_source_set_ready_time) wakes the loop whenever it is set, which cost every tick a
+// second pass of the loop.
+struct TimerSource {
+    GSource base;
+    gint64 readyAt;
+};
+
+gint64& ReadyAt(GSource* source) {
+    return reinterpret_cast<TimerSource*>(source)->readyAt;
+}
+
+constexpr gint64 kNever = G_MAXINT64;
+
+gboolean PrepareTimer(GSource* source, gint* timeout) {
+    if (ReadyAt(source) == kNever) {
+        *timeout = -1;
+        return FALSE;
+    }
+    const gint64 left = ReadyAt(source) - g_source_get_time(source);
+    *timeout = left <= 0 ? 0 : static_cast<gint>(std::min<gint64>((left + 999) / 1000, G_MAXINT));
+    return left <= 0;
+}
+
+gboolean CheckTimer(GSource* source) {
+    return ReadyAt(source) <= g_source_get_time(source);
+}
+
 gboolean DispatchTimer(GSource*, GSourceFunc callback, gpointer data) {
     return callback(data);
 }
-GSourceFuncs kTimerFuncs = {nullptr, nullptr, DispatchTimer, nullptr, nullptr, nullptr};
+GSourceFuncs kTimerFuncs = {PrepareTimer, CheckTimer, DispatchTimer, nullptr, nullptr, nullptr};
+
+// A source of that kind that stays attached, dispatching whenever its ready time is set to
+// one that has come: arming it costs no allocation, and the loop it is armed from sees it
+// before it next sleeps.
+GSource* AttachDueSource(GSourceFunc callback, gpointer data, gint priority, SourceOwner* owner) {
+    GSource* source = g_source_new(&kTimerFuncs, sizeof(TimerSource));
+    ReadyAt(source) = kNever;
+    g_source_set_priority(source, priority);
+    g_source_set_can_recurse(source, TRUE);
+    g_source_set_callback(source, callback, data, nullptr);
+    *owner = SourceOwner(g_source_attach(source, nullptr));
+    g_source_unref(source);
+    return source;
+}
 
 bool IsSlider(ControlKind kind) {
     return kind == ControlKind::PlainSlider || kind == ControlKind::EndTickSlider ||
@@ -39,6 +80,21 @@ bool IsHidden(ControlKind kind) {
 // again, a drawn one only repaints its box.
 bool IsDrawnText(ControlKind kind) {
     return kind == ControlKind::StatusBox || kind == ControlKind::Value;
+}
+
+// GTK 3.24 gives a scale with marks a clip that reaches back to the window's origin, so
+// that each text repainted near the top left drew the marked sliders again, every mark of
+// them: most of what a repaint cost while a sound plays. Their clip is cut back to what
+// lies near the slider, where all it draws is.
+void TrimMarkedScaleClip(GtkWidget* scale, GdkRectangle* allocation, gpointer) {
+    GtkAllocation clip;
+    gtk_widget_get_clip(scale, &clip);
+    const int margin = allocation->height;
+    const GdkRectangle near{allocation->x - margin, allocation->y - margin,
+                            allocation->width + 2 * margin, allocation->height + 2 * margin};
+    GdkRectangle trimmed;
+    if (gdk_rectangle_intersect(&clip, &near, &trimmed))
+        gtk_widget_set_clip(scale, &trimmed);
 }
 
 void InstallStyle() {
@@ -169,6 +225,10 @@ void GtkMainDialog::Build() {
                 gtk_scale_set_has_origin(GTK_SCALE(c.widget), FALSE);
                 gtk_scale_set_digits(GTK_SCALE(c.widget), 0);
                 gtk_range_set_round_digits(GTK_RANGE(c.widget), 0);
+                if (t.kind != ControlKind::PlainSlider) {
+                    g_signal_connect_after(c.widget, "size-allocate",
+                                           G_CALLBACK(TrimMarkedScaleClip), nullptr);
+                }
                 break;
             case ControlKind::HiddenRadio:
                 c.widget = gtk_radio_button_new_with_label(radioGroup, t.text);
@@ -364,12 +424,16 @@ void GtkMainDialog::ShowTexts() {
     const gint64 now = g_get_monotonic_time();
     const gint64 due = textsShownAt_ + gint64{kTextIntervalMs} * 1000;
     if (now < due) {
-        if (!textSource_) {
-            textSource_ = SourceOwner(g_timeout_add(static_cast<guint>((due - now + 999) / 1000),
-                                                    &GtkMainDialog::OnShowTexts, this));
-        }
+        // While a sound plays the next tick's text comes within the shortest period after
+        // that and shows then; this source only when none does.
+        if (textDue_ == nullptr)
+            textDue_ = AttachDueSource(&GtkMainDialog::OnShowTexts, this, G_PRIORITY_DEFAULT,
+                                       &textSource_);
+        ReadyAt(textDue_) = due + gint64{kShortestTimerMs} * 1000;
         return;
     }
+    if (textDue_ != nullptr)
+        ReadyAt(textDue_) = kNever;
     textsShownAt_ = now;
     for (Control& c : controls_) {
         if (c.shown)
@@ -384,9 +448,9 @@ void GtkMainDialog::ShowTexts() {
 
 gboolean GtkMainDialog::OnShowTexts(gpointer self) {
     auto* dialog = static_cast<GtkMainDialog*>(self);
-    dialog->textSource_.Forget();
+    ReadyAt(dialog->textDue_) = kNever;
     dialog->ShowTexts();
-    return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
 }
 
 void GtkMainDialog::EnableItem(int id, bool enable) {
@@ -472,17 +536,24 @@ void GtkMainDialog::MarkRedrawn(int id) {
 }
 
 void GtkMainDialog::SchedulePump() {
-    if (!pumpSource_ && !destroyed_) {
-        pumpSource_ =
-            SourceOwner(g_idle_add_full(G_PRIORITY_HIGH, &GtkMainDialog::OnPump, this, nullptr));
-    }
+    if (destroyed_)
+        return;
+    // Before any other source; and, able to recurse, also in a modal box's loop that a
+    // notification's handler opens.
+    if (pumpDue_ == nullptr)
+        pumpDue_ = AttachDueSource(&GtkMainDialog::OnPump, this, G_PRIORITY_HIGH, &pumpSource_);
+    ReadyAt(pumpDue_) = 0;
+}
+
+bool GtkMainDialog::PumpScheduled() const {
+    return pumpDue_ != nullptr && ReadyAt(pumpDue_) != kNever;
 }
 
 gboolean GtkMainDialog::OnPump(gpointer self) {
     auto* dialog = static_cast<GtkMainDialog*>(self);
-    dialog->pumpSource_.Forget();
+    ReadyAt(dialog->pumpDue_) = kNever;
     dialog->Pump();
-    return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
 }
 
 void GtkMainDialog::Pump() {
@@ -528,8 +599,8 @@ void GtkMainDialog::Pump() {
             Dispatch(WINMSG_NOTIFY, static_cast<uintptr_t>(id), 0);
         }
     }
-    if (posted_.empty() && redrawn_.empty())
-        pumpSource_.Reset();
+    if (posted_.empty() && redrawn_.empty() && pumpDue_ != nullptr)
+        ReadyAt(pumpDue_) = kNever;
 }
 
 IconHandle GtkMainDialog::LoadMainIcon() {
@@ -552,8 +623,8 @@ void GtkMainDialog::SetTimer(uintptr_t id, uint32_t milliseconds) {
     const guint interval = std::max(milliseconds, kShortestTimerMs);
     // May recurse: a modal box opened from a tick's handler runs a nested loop, in which
     // this timer goes on ticking, as it does under the dialog manager's modal loops.
-    GSource* source = g_source_new(&kTimerFuncs, sizeof(GSource));
-    g_source_set_ready_time(source, g_get_monotonic_time() + gint64{interval} * 1000);
+    GSource* source = g_source_new(&kTimerFuncs, sizeof(TimerSource));
+    ReadyAt(source) = g_get_monotonic_time() + gint64{interval} * 1000;
     g_source_set_can_recurse(source, TRUE);
     auto* tick = new TimerTick{this, id, interval, interval, source, 0};
     g_source_set_callback(source, &GtkMainDialog::OnTimerTick, tick,
@@ -572,7 +643,7 @@ gboolean GtkMainDialog::OnTimerTick(gpointer data) {
     // The next period starts now, as WM_TIMER's does once retrieved: a box the handler
     // opens ticks one period later, not at once.
     tick->due = g_get_monotonic_time();
-    g_source_set_ready_time(tick->source, tick->due + gint64{tick->current} * 1000);
+    ReadyAt(tick->source) = tick->due + gint64{tick->current} * 1000;
     tick->dialog->Tick(tick);
     return G_SOURCE_CONTINUE;
 }
@@ -585,17 +656,25 @@ void GtkMainDialog::Tick(TimerTick* tick) {
     Deliver(WINMSG_TIMER, id);
     shortestTick_ -= shortest ? 1 : 0;
     auto it = timers_.find(id);
-    if (!shortest || it == timers_.end() || it->second.tick != tick)
-        return;  // killed or set anew meanwhile
+    if (shortest && it != timers_.end() && it->second.tick == tick)
+        BackOff(tick, changes_ != before);  // not when killed or set anew meanwhile
+    // What the handler posted goes now, as the high-priority idle would have it next:
+    // nothing can come between, and a pass of the loop is spared at every tick.
+    if (PumpScheduled() && !destroyed_) {
+        ReadyAt(pumpDue_) = kNever;
+        Pump();
+    }
+}
+
+void GtkMainDialog::BackOff(TimerTick* tick, bool changed) {
     // A timer asked to tick as often as it can does so while its ticks change the window
     // (a position while a sound plays); while they change nothing it ticks less and less
     // often, down to four times a second, so that an idle program does not wake the machine
     // a hundred times a second. Any other message brings it back at once.
-    const guint current =
-        changes_ == before ? std::min(tick->current * 2, kIdleTimerMs) : kShortestTimerMs;
+    const guint current = changed ? kShortestTimerMs : std::min(tick->current * 2, kIdleTimerMs);
     if (current != tick->current) {
         tick->current = current;
-        g_source_set_ready_time(tick->source, tick->due + gint64{current} * 1000);
+        ReadyAt(tick->source) = tick->due + gint64{current} * 1000;
     }
 }
 
@@ -606,7 +685,7 @@ void GtkMainDialog::WakeTimers() {
         if (tick->current == tick->interval)
             continue;
         tick->current = tick->interval;
-        g_source_set_ready_time(tick->source, now + gint64{tick->interval} * 1000);
+        ReadyAt(tick->source) = now + gint64{tick->interval} * 1000;
     }
 }
 

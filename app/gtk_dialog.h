@@ -136,6 +136,7 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     void ShowTrack(Control& control);
     void MarkRedrawn(int id);
     void SchedulePump();
+    bool PumpScheduled() const;
     void Pump();
     void Destroy();
     void ShowTexts();
@@ -143,6 +144,8 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     static gboolean OnPump(gpointer self);
     static gboolean OnTimerTick(gpointer data);
     void Tick(TimerTick* tick);
+    // A shortest timer's next period, by whether its tick changed the window.
+    void BackOff(TimerTick* tick, bool changed);
     void WakeTimers();
     static gboolean OnShowTexts(gpointer self);
     static void OnClicked(GtkWidget* widget, gpointer self);
@@ -162,8 +165,10 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     std::vector<Posted> posted_;
     std::vector<int> redrawn_;
     SourceOwner pumpSource_;
+    GSource* pumpDue_ = nullptr;  // pumpSource_'s, once attached
     static constexpr int kTextIntervalMs = 100;
     SourceOwner textSource_;
+    GSource* textDue_ = nullptr;  // textSource_'s, once attached
     gint64 textsShownAt_ = 0;
     std::map<uintptr_t, Timer> timers_;
     // Calls that changed the window, and whether a shortest timer's tick is being handled.

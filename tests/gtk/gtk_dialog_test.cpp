@@ -613,6 +613,35 @@ TEST(GtkDialog, DrawnTextsReadAsLabelsAndChangeAtMostTenTimesASecond) {
     EXPECT_EQ(shown, "Playing 40");
 }
 
+TEST(GtkDialog, SlidersWithMarksLeaveTheValueBoxesOutOfWhatTheyRepaint) {
+    // GTK culls by a widget's clip: one that reaches a value box redraws the slider, marks
+    // and all, each time the box's text changes.
+    GtkMainDialog dialog([](Dialog&, uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; });
+    const int marked[] = {IDC_PLAY_DURATION, IDC_PAUSE_DURATION, IDC_PAUSE_BACKUP};
+    for (int id : marked)
+        dialog.PostTrackbarMessage(id, TrackbarMessage::SetRangeMax, 40);
+    gtk_widget_show_all(dialog.Toplevel());
+    ASSERT_TRUE(IterateUntil([&] { return gtk_widget_get_mapped(dialog.Item(IDC_STATUS)); }));
+    IterateUntil([] { return !gtk_events_pending(); });
+    for (int id : marked) {
+        GtkAllocation clip, own, joined;
+        gtk_widget_get_clip(dialog.Item(id), &clip);
+        gtk_widget_get_allocation(dialog.Item(id), &own);
+        gdk_rectangle_union(&clip, &own, &joined);
+        EXPECT_TRUE(gdk_rectangle_equal(&clip, &joined)) << id;  // still repaints all of itself
+        for (size_t i = 0; i < kMainControlCount; ++i) {
+            if (kMainControls[i].kind != ControlKind::Value)
+                continue;
+            GtkAllocation box;
+            gtk_widget_get_allocation(gtk_widget_get_parent(dialog.Item(kMainControls[i].id)),
+                                      &box);
+            EXPECT_FALSE(gdk_rectangle_intersect(&clip, &box, nullptr))
+                << id << " reaches " << kMainControls[i].id << ": clip " << clip.x << "," << clip.y
+                << " " << clip.width << "x" << clip.height;
+        }
+    }
+}
+
 // A hidraw device in a tree of fake devices: its sysfs entry, and a pipe for its node.
 void FakeHidraw(const std::string& root, const std::string& name, const char* hidId) {
     const std::string device = root + "/sys/class/hidraw/" + name + "/device";
