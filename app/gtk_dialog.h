@@ -10,9 +10,9 @@
 //   every 50 ms (the poll rewrites the position at every tick);
 // - push buttons, check boxes (toggled first), menu items and mnemonics send WM_COMMAND;
 //   Esc and the close box send IDCANCEL, Enter outside a push button IDOK;
-// - timers are GLib timeouts (0 ms asks for the shortest, 10 ms, which slows down to 250 ms
-//   while its ticks change nothing in the window, and is back at 10 ms with the next other
-//   message); hotkeys go to the way in
+// - timers are GLib timeouts (0 ms asks for the shortest, 16 ms as on Windows, which slows
+//   down to 250 ms while its ticks change nothing in the window, and is back at 16 ms with
+//   the next other message); hotkeys go to the way in
 //   the entry chose for them (app/way_in.h); a tick, a hotkey or another way in's message
 //   waits until the posted messages and their notifications are through; the global atoms
 //   are the adapter's own;
