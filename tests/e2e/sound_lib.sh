@@ -86,19 +86,10 @@ e2e_pulse_start() {
     return 0
 }
 
-# What the keep-alive stream (play) and the recorder (record) ask for. PipeWire runs its whole
-# graph at the smallest latency asked: there they ask no less than the program's stream does,
-# so that the graph runs at the cycle a desktop's runs at for the program alone (the default
-# largest, 2048 frames); a cycle of 1024 lost its sound when a core stalled for over 21 ms.
-_e2e_latency_ms() {  # play|record
-    if [ "${E2E_SOUND_SERVER:-pulseaudio}" != pipewire ]; then
-        echo 20
-    elif [ "$1" = play ]; then
-        echo 200  # a quarter of it is the node's latency
-    else
-        echo 50
-    fi
-}
+# What the keep-alive stream and the recorder ask for: PipeWire runs its whole graph at the
+# smallest latency asked, and without real-time priority a 10 ms cycle now and then comes
+# late under load, which the recording shows as a gap.
+_e2e_latency_ms() { [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] && echo 40 || echo 20; }
 
 # Starts the server E2E_SOUND_SERVER names (pulseaudio, the default, or pipewire) on the
 # socket, with a null sink at the recording's rate that always plays.
@@ -124,14 +115,14 @@ _e2e_server_up() {
     # Without a stream that always plays, the sink idles and the first part of the next
     # stream that starts is lost.
     "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --playback -d nullsink --format=s16le --rate=$E2E_PULSE_RATE \
-        --channels=2 --latency-msec=$(_e2e_latency_ms play) </dev/zero >/dev/null 2>&1 &
+        --channels=2 --latency-msec=$(_e2e_latency_ms) </dev/zero >/dev/null 2>&1 &
     e2e_pulse_keepalive_pid=$!
     # The null sink renders its first block, about 2 s long, before it follows the short
     # latency asked for; until then its monitor gives nothing and a stream started by a
     # test would be heard late. Wait that out here, once per daemon.
     local probe=$e2e_pulse_dir/probe.raw probe_pid
     "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
-        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms record) >"$probe" 2>/dev/null &
+        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$probe" 2>/dev/null &
     probe_pid=$!
     for i in $(seq 1 100); do
         [ -s "$probe" ] && break
@@ -172,9 +163,11 @@ EOT
 _e2e_pipewire_up() {
     local conf=$e2e_pulse_dir/home/.config/pipewire
     mkdir -p "$conf/pipewire.conf.d" "$conf/pipewire-pulse.conf.d"
-    # PipeWire's own clock settings, as on a desktop; every stream here asks for more than the
-    # largest cycle, so the cycle does not change when a stream comes or goes.
+    # One fixed cycle for the whole graph: a graph that changes its cycle when a stream with
+    # another latency comes or goes may skip a cycle's sound.
     cat >"$conf/pipewire.conf.d/null-sink.conf" <<EOT
+context.properties = { default.clock.quantum = 1024 default.clock.min-quantum = 1024
+                       default.clock.max-quantum = 1024 }
 context.objects = [
     { factory = adapter
       args = { factory.name = support.null-audio-sink node.name = nullsink
@@ -253,7 +246,7 @@ e2e_record_start() {  # name
     rm -f "$raw" "$E2E_OUT/$name.wav"
     date +%s.%N >"$E2E_OUT/$name.start"
     "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
-        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms record) >"$raw" 2>"$E2E_OUT/$name.rec.log" &
+        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$raw" 2>"$E2E_OUT/$name.rec.log" &
     e2e_record_pid=$!
     e2e_record_name=$name
     # Returns once samples arrive, so that whatever the caller starts next is heard.
