@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <new>
 #include <thread>
 #include <utility>
@@ -133,6 +134,8 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
             Cork(true);
             return;
         }
+        if (corked_)
+            FillGap();
         // The new sound is written over the old, up to its end, in one message: a server
         // that took a flush and the write in two turns would play silence between them.
         const size_t over = (written - mixer_.RenderedFrames()) * kFrameBytes;
@@ -149,6 +152,36 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
         // plays, so that the clock runs on from there.
         if (!cork)
             Release(pa_stream_update_timing_info(stream_, nullptr, nullptr));
+    }
+
+    // A stopped stream holds nothing past where the server had read, and the frame heard
+    // that the sound goes on from may lie past it (the clock runs on between the server's
+    // reads). PulseAudio plays such a gap as silence, PipeWire's server as whatever it held
+    // there before the flush: the sound after the stop. So it is written as silence here.
+    void FillGap() {
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+        if (timing == nullptr || timing->write_index_corrupt)
+            return;
+        const auto at = static_cast<int64_t>((mixer_.RenderedFrames() - base_) * kFrameBytes);
+        int64_t gap = at - timing->write_index;
+        if (gap > static_cast<int64_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec_)))
+            return;  // not a gap the clock left
+        while (gap >= static_cast<int64_t>(kFrameBytes)) {
+            void* data = nullptr;
+            size_t room = static_cast<size_t>(gap);
+            if (pa_stream_begin_write(stream_, &data, &room) < 0 || data == nullptr)
+                return;
+            room = std::min(room, static_cast<size_t>(gap));
+            room -= room % kFrameBytes;
+            if (room == 0) {
+                pa_stream_cancel_write(stream_);
+                return;
+            }
+            std::memset(data, 0, room);
+            if (pa_stream_write(stream_, data, room, nullptr, at - gap, PA_SEEK_ABSOLUTE) < 0)
+                return;
+            gap -= static_cast<int64_t>(room);
+        }
     }
 
     // Renders `bytes` of the mix where the stream plays it: the mixer's frames and the
