@@ -21,9 +21,9 @@ constexpr uint32_t kFrameBytes = 4;
 constexpr pa_usec_t kTargetLatencyUs = 400000;
 // Asked for in pieces of a quarter of that.
 constexpr pa_usec_t kRequestUs = 100000;
-// What a change renders at once; the stream asks for the rest from its own thread. Enough to
-// bridge a server that asks late (PipeWire's may, and then skips what came late).
-constexpr pa_usec_t kAfterChangeUs = 250000;
+// What a change renders at once: all the stream holds, so that a server that asks late
+// for more (PipeWire's did, 290 to 334 ms after a resume, on a busy machine) finds it there.
+constexpr pa_usec_t kAfterChangeUs = kTargetLatencyUs;
 // Playback begins once this much is there.
 constexpr pa_usec_t kStartUs = 10000;
 // How often a lost server is looked for again.
