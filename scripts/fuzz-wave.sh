@@ -4,7 +4,7 @@
 set -eu
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
-out="$root/build/fuzz"
+out="${VELMORIN_BUILD:-$root/build}/fuzz"
 mkdir -p "$out/corpus" "$out/seeds"
 
 cxx=${CXX:-clang++}
