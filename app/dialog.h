@@ -23,6 +23,8 @@
 
 #include <cstdint>
 
+#include "base/window.h"
+
 // Message numbers and parameters as the Windows dialog manager delivers them.
 enum : uint32_t {
     WINMSG_DESTROY = 0x0002,
@@ -70,7 +72,7 @@ class Dialog {
     virtual ~Dialog() = default;
 
     // The dialog's window handle, for platform layers that tie to a window.
-    virtual void* Window() = 0;
+    virtual WindowHandle Window() = 0;
     virtual void EndDialog(intptr_t result) = 0;
     virtual void SetTitle(const char* text) = 0;
     virtual void SetItemText(int id, const char* text) = 0;

@@ -110,7 +110,7 @@ void OnTimer(Dialog& dialog, uintptr_t id) {
 
 void OnInitDialog(Dialog& dialog) {
     IconHandle icon = dialog.LoadMainIcon();
-    if (InitSoundDevice(dialog) < 0) {
+    if (InitSoundDevice(dialog.Window()) < 0) {
         dialog.ShowMessageBox(MessageBoxOwner::MainDialog,
                               "Error initializing DirectSound.  Sample will now exit.",
                               "DirectSound Sample", MESSAGEBOX_ICONERROR);

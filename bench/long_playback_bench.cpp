@@ -18,8 +18,8 @@
 #include <memory>
 #include <string>
 
-#include "app/result.h"
-#include "sound/dsound_layer.h"
+#include "base/result.h"
+#include "sound/sound_layer.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_output.h"
 #include "tests/native/fake_dialog.h"
@@ -87,9 +87,9 @@ int Plain(const char* path) {
 }
 
 // Opens the device and the file and starts playback; the seconds StartPlayback took.
-int Begin(const char* path, DirectSoundSystem* sound, WindowedFakeDialog* dialog, double* seconds) {
+int Begin(const char* path, SoundSystem* sound, WindowedFakeDialog* dialog, double* seconds) {
     InstallSoundSystem(sound);
-    if (InitSoundDevice(*dialog) != 0)
+    if (InitSoundDevice(dialog->Window()) != 0)
         return 1;
     SoundOutput.reader = std::make_unique<WaveFileReader>();
     if (SoundOutput.reader->Open(path) < 0)
@@ -101,20 +101,20 @@ int Begin(const char* path, DirectSoundSystem* sound, WindowedFakeDialog* dialog
 }
 
 int Start(const char* path, HWND window) {
-    DirectSoundSystem sound;
+    const std::unique_ptr<SoundSystem> sound = CreatePlatformSoundSystem();
     WindowedFakeDialog dialog(window);
     double seconds = 0;
-    const int result = Begin(path, &sound, &dialog, &seconds);
+    const int result = Begin(path, sound.get(), &dialog, &seconds);
     std::printf("start %.3f %.0f %s\n", seconds, PeakMiB(), result == 0 ? "playing" : "refused");
     FreeSoundDevice();
     return result;
 }
 
 int Cpu(const char* path, HWND window, double seconds) {
-    DirectSoundSystem sound;
+    const std::unique_ptr<SoundSystem> sound = CreatePlatformSoundSystem();
     WindowedFakeDialog dialog(window);
     double took = 0;
-    if (Begin(path, &sound, &dialog, &took) != 0)
+    if (Begin(path, sound.get(), &dialog, &took) != 0)
         return 2;
     const double before = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "sound/software_mixer.h"
+#include "sound/mixer/software_mixer.h"
 #include "wave/wave_file_reader.h"
 
 namespace {

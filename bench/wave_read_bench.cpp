@@ -14,7 +14,7 @@
 #define O_BINARY 0
 #endif
 
-#include "app/result.h"
+#include "base/result.h"
 #include "wave/wave_file_reader.h"
 
 namespace {

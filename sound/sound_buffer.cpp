@@ -4,8 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "base/result.h"
+// Starting playback reaches up, as the program's design has it: it writes the status line
+// and applies the dialog's slider settings (which set the new buffer's parameters here).
 #include "app/display.h"
-#include "app/result.h"
 #include "control/slider_settings.h"
 #include "sound/sound_output.h"
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "app/dialog.h"
+class Dialog;  // starting playback writes the status line and applies the sliders
 
 // Bytes moved by one skip, in both directions.
 constexpr uint32_t SKIP_BYTES = 15000;

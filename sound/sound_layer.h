@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/window.h"
+
 struct WaveFormat;
 
 // Buffer capabilities and status bits, with the platform's values.
@@ -73,7 +75,7 @@ class SoundDevice {
     virtual ~SoundDevice() = default;
 
     // Priority cooperation for the window; a layer without windows may ignore it.
-    virtual int32_t SetCooperativeLevel(void* window, uint32_t level) = 0;
+    virtual int32_t SetCooperativeLevel(WindowHandle window, uint32_t level) = 0;
     // Non-negative: *buffer holds a new, stopped buffer of description.bufferBytes bytes
     // in the described format (for a secondary buffer), play cursor at 0. On failure
     // *buffer is empty.
@@ -93,6 +95,10 @@ class SoundSystem {
     virtual int32_t CreateDevice(std::unique_ptr<SoundDevice>* device) = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
 };
+
+// The platform's sound system, from the one layer linked into the target. Its devices
+// keep the contract above.
+std::unique_ptr<SoundSystem> CreatePlatformSoundSystem();
 
 // The system the sound module uses; installed once at start-up (the program's entry, or a
 // test). Without one, InitSoundDevice fails.

@@ -1,6 +1,6 @@
 #include "sound/sound_output.h"
 
-#include "app/result.h"
+#include "base/result.h"
 
 SoundOutputRecord SoundOutput;
 
@@ -31,7 +31,7 @@ SoundSystem* InstalledSoundSystem() {
     return g_system;
 }
 
-int32_t InitSoundDevice(Dialog& dialog) {
+int32_t InitSoundDevice(WindowHandle window) {
     if (g_system == nullptr)
         return E_FAIL;
     int32_t result = g_system->InitializeCom();
@@ -44,7 +44,7 @@ int32_t InitSoundDevice(Dialog& dialog) {
     result = g_system->CreateDevice(&SoundOutput.device);
     if (result < 0)
         return result;
-    result = SoundOutput.device->SetCooperativeLevel(dialog.Window(), SOUND_COOP_PRIORITY);
+    result = SoundOutput.device->SetCooperativeLevel(window, SOUND_COOP_PRIORITY);
     if (result < 0)
         return result;
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/dialog.h"
+#include "base/window.h"
 #include "sound/sound_layer.h"
 #include "wave/wave_file_reader.h"
 
@@ -21,10 +21,10 @@ struct SoundOutputRecord {
 
 extern SoundOutputRecord SoundOutput;
 
-// Opens the sound device for the dialog's window with the fixed primary format (22050
+// Opens the sound device for the main window with the fixed primary format (22050
 // samples per second, 16 bits, stereo): 0 when ready, else the negative code of the first
 // step that failed. Nothing is undone on failure; FreeSoundDevice releases it.
-int32_t InitSoundDevice(Dialog& dialog);
+int32_t InitSoundDevice(WindowHandle window);
 // Releases the reader, the buffer and the device, in that order, and ends COM use.
 void FreeSoundDevice();
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <system_error>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "sound/buffer_position.h"
 #include "wave/wave_file_reader.h"
 

@@ -1,5 +1,5 @@
 // The RIFF layer over the Windows multimedia file I/O functions.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <cstring>
 #include <new>

@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "app/result.h"
+#include "base/result.h"
 
 namespace {
 

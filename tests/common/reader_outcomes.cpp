@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "wave/wave_file_reader.h"
 
 int main(int argc, char** argv) {

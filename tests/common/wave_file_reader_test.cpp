@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "tests/common/wave_files.h"
 #include "wave/wave_file_reader.h"
 

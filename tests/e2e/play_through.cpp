@@ -4,14 +4,14 @@
 //   play_through <file.wav> <frequency thumb> <pan thumb> <volume thumb>
 //
 // Exit status 0 when the sound played to its end, else 1.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "res/resource.h"
-#include "sound/dsound_layer.h"
+#include "sound/sound_layer.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_output.h"
 #include "tests/native/fake_dialog.h"
@@ -34,11 +34,11 @@ int main(int argc, char** argv) {
     }
     HWND window = CreateWindowExA(0, "STATIC", "play_through", WS_POPUP, 0, 0, 1, 1, nullptr,
                                   nullptr, nullptr, nullptr);
-    DirectSoundSystem system;
-    InstallSoundSystem(&system);
+    const std::unique_ptr<SoundSystem> system = CreatePlatformSoundSystem();
+    InstallSoundSystem(system.get());
     // The dialog model supplies the sliders; the sound device needs a real window.
     WindowedFakeDialog dialog(window);
-    if (InitSoundDevice(dialog) < 0)
+    if (InitSoundDevice(dialog.Window()) < 0)
         return 1;
     SetThumb(dialog, IDC_FREQUENCY, 100, 100000, std::atoi(argv[2]));
     SetThumb(dialog, IDC_PAN, -20, 20, std::atoi(argv[3]));

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "wave/riff_file_native.h"
 #include "wave/wave_file_reader.h"
 

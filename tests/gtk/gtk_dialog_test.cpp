@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/gtk_dialog.h"
-#include "app/hidraw_pedals.h"
-#include "app/x11_hotkeys.h"
+#include "app/gtk/gtk_dialog.h"
+#include "app/ways_in/hidraw_pedals.h"
+#include "app/ways_in/x11_hotkeys.h"
 #include "control/player_state.h"
 #include "res/resource.h"
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "control/file_open.h"
 #include "control/remote_control.h"
 #include "control/timers.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sound/software_mixer.h"
+#include "sound/mixer/software_mixer.h"
 
 class ClockOutput final : public SoftwareOutput {
   public:

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "sound/buffer_position.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/result.h"
-#include "sound/software_mixer.h"
+#include "base/result.h"
+#include "sound/mixer/software_mixer.h"
 #include "tests/native/clock_output.h"
 #include "wave/wave_file_reader.h"
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "sound/gains.h"
-#include "sound/sample_format.h"
+#include "sound/mixer/gains.h"
+#include "sound/mixer/sample_format.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "res/resource.h"
 #include "tests/native/sound_fixture.h"
 

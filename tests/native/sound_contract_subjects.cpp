@@ -1,7 +1,7 @@
 // The buffer contract on a virtual clock: the fake device, the streaming buffer over a
 // fake ring of 1000 bytes (125 ms) fed every 10 ms, and the software mixer pulled by an
 // output that holds 20 ms.
-#include "sound/software_mixer.h"
+#include "sound/mixer/software_mixer.h"
 #include "sound/streaming_buffer.h"
 #include "tests/common/sound_contract.h"
 #include "tests/native/clock_output.h"

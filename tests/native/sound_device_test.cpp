@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
-#include "app/result.h"
+#include "base/result.h"
 #include "control/player_state.h"
 #include "control/timers.h"
 #include "res/resource.h"
@@ -42,7 +42,7 @@ class LoggedFile final : public RiffFile {
 using SoundDeviceTest = SoundSystemTest;
 
 TEST_F(SoundDeviceTest, OpensTheDeviceWithTheFixedPrimaryFormatAndReleasesThePrimary) {
-    EXPECT_EQ(InitSoundDevice(dialog), 0);
+    EXPECT_EQ(InitSoundDevice(dialog.Window()), 0);
     const std::vector<std::string> expected = {
         "CoInitialize", "DirectSoundCreate", "SetCooperativeLevel 2", "CreateSoundBuffer primary",
         "SetFormat",    "Release primary"};
@@ -82,7 +82,7 @@ TEST_P(SoundDeviceFailureTest, ReturnsTheStepsCodeUndoesNothingAndFreeReleasesIt
     const FailingStep step = GetParam();
     const int32_t code = static_cast<int32_t>(0x88780000u + step.callsMade);
     sound.Fail(step.operation, code);
-    EXPECT_EQ(InitSoundDevice(dialog), code);
+    EXPECT_EQ(InitSoundDevice(dialog.Window()), code);
     // The primary buffer is released even when setting its format failed.
     const size_t expectedCalls = step.callsMade + (std::string(step.operation) == "SetFormat");
     EXPECT_EQ(sound.Log().size(), expectedCalls);
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, SoundDeviceFailureTest,
 
 TEST_F(SoundDeviceTest, FailedComStartIsNotUninitialised) {
     sound.Fail("CoInitialize", E_OUTOFMEMORY);
-    EXPECT_EQ(InitSoundDevice(dialog), E_OUTOFMEMORY);
+    EXPECT_EQ(InitSoundDevice(dialog.Window()), E_OUTOFMEMORY);
     FreeSoundDevice();
     EXPECT_EQ(sound.Log(), std::vector<std::string>{"CoInitialize"});
     EXPECT_EQ(sound.ComDepth(), 0);
@@ -111,7 +111,7 @@ TEST_F(SoundDeviceTest, FailedComStartIsNotUninitialised) {
 
 TEST_F(SoundDeviceTest, ComAlreadyInitialisedStillReadiesTheDeviceAndStaysBalanced) {
     sound.ComAlreadyInitialized();
-    EXPECT_EQ(InitSoundDevice(dialog), 0);  // 0, not S_FALSE: the device is ready
+    EXPECT_EQ(InitSoundDevice(dialog.Window()), 0);  // 0, not S_FALSE: the device is ready
     EXPECT_EQ(sound.ComDepth(), 1);
     FreeSoundDevice();
     EXPECT_EQ(sound.ComDepth(), 0);
@@ -122,7 +122,7 @@ TEST_F(SoundDeviceTest, ComAlreadyInitialisedStillReadiesTheDeviceAndStaysBalanc
 TEST_F(SoundDeviceTest, FreeReleasesReaderThenBufferThenDevice) {
     TempDir dir;
     const std::string path = dir.Write("tone.wav", BuildPcmWave(1, 8000, 8, PatternBytes(4000)));
-    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    ASSERT_EQ(InitSoundDevice(dialog.Window()), 0);
     auto& log = sound.Log();
     SoundOutput.reader = std::make_unique<WaveFileReader>([&log](const char* p) {
         return std::unique_ptr<RiffFile>(std::make_unique<LoggedFile>(OpenRiffFile(p), log));

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "sound/buffer_position.h"
 #include "sound/streaming_buffer.h"
 #include "tests/native/fake_sound.h"

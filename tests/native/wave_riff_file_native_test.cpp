@@ -4,7 +4,7 @@
 #include <string>
 
 #include "tests/common/wave_files.h"
-#include "app/result.h"
+#include "base/result.h"
 #include "wave/riff_file_native.h"
 #include "wave/wave_file_reader.h"
 

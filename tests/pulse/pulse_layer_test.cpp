@@ -7,14 +7,14 @@
 #include <string>
 #include <thread>
 
-#include "sound/pulse_layer.h"
+#include "sound/sound_layer.h"
 #include "tests/common/sound_contract.h"
 
 namespace {
 
 class PulseSubject final : public SoundContractSubject {
   public:
-    PulseSubject() { system_.CreateDevice(&device_); }
+    PulseSubject() { system_->CreateDevice(&device_); }
     SoundDevice& Device() override { return *device_; }
     uint32_t BufferBytes() const override { return 8000; }
     // Real time: polls until the condition holds, allowing a busy machine many times the
@@ -29,10 +29,10 @@ class PulseSubject final : public SoundContractSubject {
         }
         return true;
     }
-    void Pass(uint32_t ms) override { system_.Sleep(ms); }
+    void Pass(uint32_t ms) override { system_->Sleep(ms); }
 
   private:
-    PulseSoundSystem system_;
+    std::unique_ptr<SoundSystem> system_ = CreatePlatformSoundSystem();
     std::unique_ptr<SoundDevice> device_;
 };
 
@@ -45,9 +45,9 @@ TEST(PulseLayerTest, WithoutAServerCreateDeviceFailsAndLeavesNoDevice) {
     const char* saved = std::getenv("PULSE_SERVER");
     const std::string server = saved != nullptr ? saved : "";
     setenv("PULSE_SERVER", "unix:/nonexistent/velmorin-no-server", 1);
-    PulseSoundSystem system;
+    const std::unique_ptr<SoundSystem> system = CreatePlatformSoundSystem();
     std::unique_ptr<SoundDevice> device;
-    const int32_t result = system.CreateDevice(&device);
+    const int32_t result = system->CreateDevice(&device);
     if (saved != nullptr) {
         setenv("PULSE_SERVER", server.c_str(), 1);
     } else {
@@ -55,7 +55,7 @@ TEST(PulseLayerTest, WithoutAServerCreateDeviceFailsAndLeavesNoDevice) {
     }
     EXPECT_LT(result, 0);
     EXPECT_EQ(device, nullptr);
-    EXPECT_EQ(system.InitializeCom(), 0);  // nothing to initialise
+    EXPECT_EQ(system->InitializeCom(), 0);  // nothing to initialise
 }
 
 }  // namespace

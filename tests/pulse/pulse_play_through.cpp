@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "res/resource.h"
-#include "sound/pulse_layer.h"
+#include "sound/sound_layer.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_output.h"
 #include "tests/native/fake_dialog.h"
@@ -64,10 +64,10 @@ int main(int argc, char** argv) {
                      "usage: pulse_play_through file.wav (frequency pan volume | --transport)\n");
         return 64;
     }
-    PulseSoundSystem system;
-    InstallSoundSystem(&system);
+    const std::unique_ptr<SoundSystem> system = CreatePlatformSoundSystem();
+    InstallSoundSystem(system.get());
     FakeDialog dialog;
-    if (InitSoundDevice(dialog) < 0)
+    if (InitSoundDevice(dialog.Window()) < 0)
         return 1;
     SoundOutput.reader = std::make_unique<WaveFileReader>();
     int status = 1;

@@ -1,7 +1,7 @@
 // The compiled main dialog template, and the real dialog created from it, against the
 // layout the program is designed with. The expected values are written out here; they
 // are not read back from the resource script.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The buffer contract under the real DirectSound, in real time: a static buffer, and one
 // above DSBSIZE_MAX that the layer streams.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
-#include "sound/dsound_layer.h"
+#include "sound/sound_layer.h"
 #include "tests/common/sound_contract.h"
 
 namespace {
@@ -13,7 +13,7 @@ class DirectSoundSubject final : public SoundContractSubject {
         CoInitialize(nullptr);
         window_ = CreateWindowExA(0, "STATIC", "sound owner", WS_POPUP, 0, 0, 10, 10, nullptr,
                                   nullptr, nullptr, nullptr);
-        if (system_.CreateDevice(&device_) >= 0)
+        if (system_->CreateDevice(&device_) >= 0)
             device_->SetCooperativeLevel(window_, SOUND_COOP_PRIORITY);
     }
     ~DirectSoundSubject() override {
@@ -39,7 +39,7 @@ class DirectSoundSubject final : public SoundContractSubject {
   private:
     uint32_t bytes_;
     HWND window_ = nullptr;
-    DirectSoundSystem system_;
+    std::unique_ptr<SoundSystem> system_ = CreatePlatformSoundSystem();
     std::unique_ptr<SoundDevice> device_;
 };
 

@@ -1,13 +1,13 @@
 // The DirectSound layer against Wine's real DirectSound (ALSA output captured to a file).
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "app/result.h"
-#include "sound/dsound_layer.h"
+#include "base/result.h"
+#include "sound/sound_layer.h"
 #include "sound/sound_output.h"
 #include "tests/native/fake_dialog.h"
 
@@ -31,7 +31,7 @@ class DirectSoundLayerTest : public ::testing::Test {
         window_ = CreateWindowExA(0, "STATIC", "sound owner", WS_POPUP, 0, 0, 10, 10, nullptr,
                                   nullptr, nullptr, nullptr);
         ASSERT_NE(window_, nullptr);
-        InstallSoundSystem(&sound_);
+        InstallSoundSystem(sound_.get());
     }
     void TearDown() override {
         FreeSoundDevice();
@@ -40,12 +40,12 @@ class DirectSoundLayerTest : public ::testing::Test {
     }
 
     HWND window_ = nullptr;
-    DirectSoundSystem sound_;
+    std::unique_ptr<SoundSystem> sound_ = CreatePlatformSoundSystem();
 };
 
 TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStaticBuffer) {
     WindowedFakeDialog dialog(window_);
-    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    ASSERT_EQ(InitSoundDevice(dialog.Window()), 0);
     ASSERT_NE(SoundOutput.device, nullptr);
 
     WaveFormat format{};
@@ -94,7 +94,7 @@ TEST_F(DirectSoundLayerTest, OpensTheDeviceAndPlaysStopsAndKeepsTheCursorOfAStat
 
 TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
     WindowedFakeDialog dialog(window_);
-    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    ASSERT_EQ(InitSoundDevice(dialog.Window()), 0);
     WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
     ASSERT_EQ(SoundOutput.device->CreateSoundBuffer({0xE2, 800, &format}, &SoundOutput.buffer),
               S_OK);
@@ -134,7 +134,7 @@ TEST_F(DirectSoundLayerTest, TheEndAndPositionsOutsideTheBuffer) {
 
 TEST_F(DirectSoundLayerTest, RefusesABufferWithoutBytes) {
     WindowedFakeDialog dialog(window_);
-    ASSERT_EQ(InitSoundDevice(dialog), 0);
+    ASSERT_EQ(InitSoundDevice(dialog.Window()), 0);
     WaveFormat format{1, 1, 8000, 8000, 1, 8, 0};
     EXPECT_LT(
         SoundOutput.device->CreateSoundBuffer({SOUND_CAPS_STATIC, 0, &format}, &SoundOutput.buffer),

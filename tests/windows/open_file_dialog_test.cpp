@@ -1,13 +1,13 @@
 // The real open-file dialog through the adapter, answered by a timer that runs inside its
 // modal loop: what the platform leaves in the file buffer when the dialog fails.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "app/win32_dialog.h"
+#include "app/win32/win32_dialog.h"
 
 namespace {
 

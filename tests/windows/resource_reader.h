@@ -3,7 +3,7 @@
 #ifndef VELMORIN_TESTS_WINDOWS_RESOURCE_READER_H
 #define VELMORIN_TESTS_WINDOWS_RESOURCE_READER_H
 
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <cstring>
 #include <string>

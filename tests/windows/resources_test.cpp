@@ -1,7 +1,7 @@
 // The About box, the icon and the version block as the build stores them, read back
 // through the platform's own resource functions, and the About box run for real. The
 // expected values are written out here, not read from the resource script.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/about_dialog.h"
+#include "app/win32/about_dialog.h"
 #include "res/build_info.h"
 #include "res/resource.h"
 #include "tests/windows/resource_reader.h"

@@ -1,7 +1,7 @@
 // The result codes after the Windows headers, when the program's header came first: the
 // platform's HRESULT macros must not take them over.
-#include "app/result.h"
-#include "app/win32_headers.h"
+#include "base/result.h"
+#include "base/win32_headers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // The Win32 dialog adapter against the real dialog manager: the effects the handlers
 // rely on, and the native fake models, hold on the platform.
-#include "app/win32_headers.h"
+#include "base/win32_headers.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/win32_dialog.h"
+#include "app/win32/win32_dialog.h"
 #include "control/player_state.h"
 #include "res/resource.h"
-#include "sound/dsound_layer.h"
+#include "sound/sound_layer.h"
 #include "sound/sound_output.h"
 
 namespace {
@@ -148,8 +148,8 @@ TEST_F(Win32DialogTest, AHotKeyHeldByOneWindowCannotBeTakenByAnother) {
 TEST(MainDialogOnWindows, StartsInItsFirstStateAndReleasesItsHotKeysWhenDestroyed) {
     InitCommonControls();
     PlayerState = {};
-    DirectSoundSystem sound;
-    InstallSoundSystem(&sound);
+    const std::unique_ptr<SoundSystem> sound = CreatePlatformSoundSystem();
+    InstallSoundSystem(sound.get());
     HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
                                      Win32MainDialogProc, 0);
     ASSERT_NE(window, nullptr);

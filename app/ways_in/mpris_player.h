@@ -1,0 +1,56 @@
+// The program as a media player on the session bus (MPRIS: org.mpris.MediaPlayer2 and its
+// Player interface), so that the keyboard's media keys, headset buttons and the desktop's
+// media controls reach it whatever program has the keyboard, on Wayland and X11 alike.
+//
+// Each call becomes what the window's button or hotkey of the same meaning does
+// (control/remote_control.h), delivered to the sink; the properties are read from what the
+// player shows (control/player_view.h), and their changes are announced after each message
+// the dialog handled. Without a session bus it does nothing.
+#ifndef VELMORIN_APP_WAYS_IN_MPRIS_PLAYER_H
+#define VELMORIN_APP_WAYS_IN_MPRIS_PLAYER_H
+
+#include <gio/gio.h>
+
+#include <map>
+#include <string>
+
+#include "app/dialog.h"
+#include "app/ways_in/way_in.h"
+#include "control/player_view.h"
+#include "control/remote_control.h"
+
+class MprisPlayer final : public WayIn {
+  public:
+    MprisPlayer(MessageSink& sink, Dialog& dialog);
+    ~MprisPlayer() override;
+    MprisPlayer(const MprisPlayer&) = delete;
+    MprisPlayer& operator=(const MprisPlayer&) = delete;
+
+    void AfterMessage() override;
+    // The bus name owned: org.mpris.MediaPlayer2.velmorin, with an instance suffix when
+    // another player has that; "" without a session bus.
+    const std::string& BusName() const { return name_; }
+
+  private:
+    void Act(RemoteAction action);
+    GVariant* Property(const char* interface, const char* name);
+
+    static void OnCall(GDBusConnection*, const gchar*, const gchar*, const gchar* interface,
+                       const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                       gpointer self);
+    static GVariant* OnGet(GDBusConnection*, const gchar*, const gchar*, const gchar* interface,
+                           const gchar* property, GError** error, gpointer self);
+
+    MessageSink& sink_;
+    Dialog& dialog_;
+    GDBusConnection* bus_ = nullptr;
+    GDBusNodeInfo* node_ = nullptr;
+    guint objects_[2] = {0, 0};
+    std::string name_;
+    PlayerView shown_;
+    std::map<std::string, GVariant*> announced_;
+    std::string trackPath_;
+    unsigned tracks_ = 0;
+};
+
+#endif

@@ -1,0 +1,484 @@
+#include "sound/mixer/software_mixer.h"
+
+#include <samplerate.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <new>
+
+#include "base/result.h"
+#include "sound/buffer_position.h"
+#include "sound/mixer/gains.h"
+#include "sound/mixer/sample_format.h"
+#include "wave/wave_file_reader.h"
+
+namespace {
+
+constexpr uint32_t kMinFrequency = 100;
+constexpr uint32_t kMaxFrequency = 200000;
+// Frames handed to the resampler at a time.
+constexpr size_t kChunkFrames = 256;
+// The converter: band-limited like the better ones, at a cost far below 1 % of a core for
+// speech at these rates (scripts/bench-software-mixer.sh measures it).
+constexpr int kConverter = SRC_SINC_FASTEST;
+// The lead-in before a point where rendering starts again: source frames, and at most the
+// output frames it may cost (a slow frequency would otherwise throw away seconds).
+constexpr double kLeadInFrames = 256;
+constexpr double kLeadInOutput = 512;
+
+struct ResamplerDeleter {
+    void operator()(SRC_STATE* state) const { src_delete(state); }
+};
+
+// Where rendering of one stretch began: output frame `out` plays source frame `source`
+// (unwrapped past the end of a loop), and each later output frame `step` source frames on.
+struct Checkpoint {
+    uint64_t out;
+    double source;
+    double step;
+};
+
+class PrimaryBuffer final : public SoundBuffer {
+  public:
+    int32_t GetStatus(uint32_t* status) override {
+        *status = 0;
+        return S_OK;
+    }
+    int32_t Restore() override { return S_OK; }
+    int32_t Lock(uint32_t, uint32_t, void** region, uint32_t* regionBytes) override {
+        *region = nullptr;
+        *regionBytes = 0;
+        return E_INVALIDARG;
+    }
+    int32_t Unlock(void*, uint32_t) override { return E_INVALIDARG; }
+    int32_t Play(uint32_t) override { return S_OK; }
+    int32_t Stop() override { return S_OK; }
+    int32_t GetCurrentPosition(uint32_t* playCursor) override {
+        *playCursor = 0;
+        return S_OK;
+    }
+    int32_t SetCurrentPosition(uint32_t) override { return S_OK; }
+    int32_t SetFrequency(uint32_t) override { return E_INVALIDARG; }
+    int32_t SetPan(int32_t) override { return E_INVALIDARG; }
+    int32_t SetVolume(int32_t) override { return E_INVALIDARG; }
+    int32_t SetFormat(const WaveFormat* format) override {
+        const bool output = format != nullptr && format->wFormatTag == WAVE_FORMAT_PCM_TAG &&
+                            format->nChannels == 2 && format->wBitsPerSample == 16 &&
+                            format->nSamplesPerSec == SoftwareSoundDevice::PRIMARY_RATE;
+        return output ? S_OK : E_INVALIDARG;
+    }
+};
+
+}  // namespace
+
+class SoftwareSoundBuffer final : public SoundBuffer {
+  public:
+    SoftwareSoundBuffer(SoftwareSoundDevice& device, const SampleLayout& layout,
+                        std::unique_ptr<uint8_t[]> data, uint32_t size,
+                        std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler)
+        : device_(device),
+          layout_(layout),
+          data_(std::move(data)),
+          size_(size),
+          frames_(size / layout.blockAlign),
+          resampler_(std::move(resampler)),
+          frequency_(layout.rate) {}
+
+    ~SoftwareSoundBuffer() override {
+        const uint64_t heard = device_.output_.HeardFrames();
+        bool sounded = false;
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            auto& list = device_.buffers_;
+            list.erase(std::remove(list.begin(), list.end(), this), list.end());
+            sounded = playing_;
+        }
+        if (sounded)
+            device_.output_.MixChanged(device_, heard);
+    }
+
+    int32_t GetStatus(uint32_t* status) override {
+        const uint64_t heard = device_.output_.HeardFrames();
+        std::lock_guard<std::mutex> lock(device_.mutex_);
+        Follow(heard);
+        *status = playing_ ? SOUND_STATUS_PLAYING : 0;
+        return S_OK;
+    }
+    int32_t Restore() override { return S_OK; }
+    int32_t Lock(uint32_t offset, uint32_t bytes, void** region, uint32_t* regionBytes) override {
+        std::lock_guard<std::mutex> lock(device_.mutex_);
+        *region = nullptr;
+        *regionBytes = 0;
+        if (locked_ || uint64_t{offset} + bytes > size_)
+            return E_INVALIDARG;
+        locked_ = true;
+        *region = data_.get() + offset;
+        *regionBytes = bytes;
+        return S_OK;
+    }
+    int32_t Unlock(void* region, uint32_t) override {
+        std::lock_guard<std::mutex> lock(device_.mutex_);
+        if (!locked_ || region == nullptr)
+            return E_INVALIDARG;
+        locked_ = false;
+        return S_OK;
+    }
+    int32_t Play(uint32_t flags) override {
+        const uint64_t heard = device_.output_.HeardFrames();
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            Follow(heard);
+            const bool looping = (flags & SOUND_PLAY_LOOPING) != 0;
+            if (playing_) {
+                if (looping == looping_)
+                    return S_OK;
+                // Go on from what is heard, under the new end rule.
+                const double at = Within(SourceAt(heard));
+                looping_ = looping;
+                Start(at);
+            } else {
+                uint32_t from = cursor_;
+                if (from >= size_) {
+                    // Played from the end: a sound that loops starts over, one that does not
+                    // is done.
+                    if (!looping)
+                        return S_OK;
+                    from = 0;
+                }
+                looping_ = looping;
+                // Straight on from what was heard at the Stop, with the sound before it.
+                Start(resumable_ && from == cursor_
+                          ? resumeSource_
+                          : static_cast<double>(from / layout_.blockAlign));
+            }
+        }
+        device_.output_.MixChanged(device_, heard);
+        return S_OK;
+    }
+    int32_t Stop() override {
+        const uint64_t heard = device_.output_.HeardFrames();
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            Follow(heard);
+            if (!playing_)
+                return S_OK;
+            // Stopped where it is heard; what the output holds beyond is taken back.
+            resumeSource_ = Within(SourceAt(heard));
+            cursor_ = ByteAt(heard);
+            resumable_ = cursor_ < size_;
+            playing_ = false;
+            pending_ = false;
+        }
+        device_.output_.MixChanged(device_, heard);
+        return S_OK;
+    }
+    int32_t GetCurrentPosition(uint32_t* playCursor) override {
+        const uint64_t heard = device_.output_.HeardFrames();
+        std::lock_guard<std::mutex> lock(device_.mutex_);
+        Follow(heard);
+        *playCursor = playing_ ? ByteAt(heard) : cursor_;
+        return S_OK;
+    }
+    int32_t SetCurrentPosition(uint32_t position) override {
+        const uint64_t heard = device_.output_.HeardFrames();
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            Follow(heard);
+            resumable_ = false;
+            uint32_t from = 0;
+            if (!CursorMoveTarget(position, size_, playing_ && looping_, &from)) {
+                const bool was = playing_;
+                playing_ = false;
+                pending_ = false;
+                cursor_ = size_;
+                if (!was)
+                    return S_OK;
+            } else if (playing_) {
+                Start(static_cast<double>(from / layout_.blockAlign));
+            } else {
+                cursor_ = from;
+                return S_OK;
+            }
+        }
+        device_.output_.MixChanged(device_, heard);
+        return S_OK;
+    }
+    int32_t SetFrequency(uint32_t frequency) override {
+        // 0 is the buffer's own rate, as in DirectSound.
+        return Change(&frequency_, frequency == 0
+                                       ? layout_.rate
+                                       : std::clamp(frequency, kMinFrequency, kMaxFrequency));
+    }
+    int32_t SetPan(int32_t pan) override { return Change(&pan_, pan); }
+    int32_t SetVolume(int32_t volume) override { return Change(&volume_, volume); }
+    int32_t SetFormat(const WaveFormat*) override { return E_INVALIDARG; }
+
+    // With the device's lock held: adds `frames` output frames of this buffer into `mix`
+    // (interleaved stereo), starting at device frame `at`.
+    void Render(float* mix, size_t frames, uint64_t at);
+    // With the device's lock held: what was rendered from device frame `at` on is gone;
+    // the next Render goes on from the sound heard at that frame.
+    void Rewind(uint64_t at) {
+        if (playing_ && !pending_)
+            Start(Within(SourceAt(at)));
+    }
+    // With the device's lock held: whether sound of this buffer is still to be heard.
+    bool Sounding(uint64_t heard) const {
+        return playing_ && !locked_ && frames_ != 0 &&
+               (pending_ || !renderedEnd_ || heard < endOut_);
+    }
+
+  private:
+    // Sets a control; a change while playing is heard at once.
+    template <typename T>
+    int32_t Change(T* control, T value) {
+        const uint64_t heard = device_.output_.HeardFrames();
+        bool heardNow = false;
+        {
+            std::lock_guard<std::mutex> lock(device_.mutex_);
+            heardNow = *control != value && playing_;
+            *control = value;
+        }
+        if (heardNow)
+            device_.output_.MixChanged(device_, heard);
+        return S_OK;
+    }
+
+    // With the device's lock held.
+    void Start(double source);
+    void Follow(uint64_t heard);
+    double SourceAt(uint64_t out) const;
+    double Within(double source) const;
+    uint32_t ByteAt(uint64_t out) const;
+    size_t Feed(size_t frames, bool* endOfInput);
+    size_t Resample(float* out, size_t frames, double step);
+
+    SoftwareSoundDevice& device_;
+    const SampleLayout layout_;
+    std::unique_ptr<uint8_t[]> data_;
+    const uint32_t size_;
+    const uint32_t frames_;
+    std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler_;
+
+    bool playing_ = false;
+    bool looping_ = false;
+    bool locked_ = false;
+    uint32_t frequency_;
+    int32_t pan_ = 0;
+    int32_t volume_ = 0;
+    uint32_t cursor_ = 0;  // while stopped; may equal size_ (at the end)
+
+    // While playing: where the next Render starts (`pending_`, a source frame that may
+    // fall between two) or where rendering went.
+    bool pending_ = false;
+    double startSource_ = 0;
+    // After a Stop: whether Play at the same cursor goes straight on, and from where.
+    bool resumable_ = false;
+    double resumeSource_ = 0;
+    uint64_t feedFrame_ = 0;  // next source frame for the resampler, unwrapped
+    std::deque<Checkpoint> checkpoints_;
+    double step_ = 0;           // source frames per output frame in the last checkpoint
+    bool inputEnded_ = false;   // the resampler has had the last frame
+    bool renderedEnd_ = false;  // and gave all it had
+    uint64_t endOut_ = 0;       // the device frame after the last one of the sound
+    std::vector<float> in_ = std::vector<float>(2 * kChunkFrames);
+    std::vector<float> out_;
+};
+
+void SoftwareSoundBuffer::Start(double source) {
+    playing_ = true;
+    pending_ = true;
+    resumable_ = false;
+    startSource_ = source;
+    checkpoints_.clear();
+}
+
+void SoftwareSoundBuffer::Follow(uint64_t heard) {
+    if (playing_ && !pending_ && !looping_ && renderedEnd_ && heard >= endOut_) {
+        // The end of a sound that does not loop: it stops, and its cursor reads 0.
+        playing_ = false;
+        cursor_ = 0;
+        resumable_ = false;
+    }
+    // Checkpoints that nothing heard will look at again.
+    while (checkpoints_.size() > 1 && checkpoints_[1].out <= heard)
+        checkpoints_.pop_front();
+}
+
+double SoftwareSoundBuffer::SourceAt(uint64_t out) const {
+    // Until the new stretch is rendered the cursor reads where it starts.
+    if (pending_ || checkpoints_.empty())
+        return startSource_;
+    if (out < checkpoints_.front().out)
+        return checkpoints_.front().source;
+    auto it = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), out,
+                               [](uint64_t value, const Checkpoint& c) { return value < c.out; });
+    --it;
+    return it->source + static_cast<double>(out - it->out) * it->step;
+}
+
+double SoftwareSoundBuffer::Within(double source) const {
+    // A looping sound counts its rounds; within one round the place is the same.
+    return looping_ && frames_ != 0 ? std::fmod(source, static_cast<double>(frames_))
+                                    : std::min(source, static_cast<double>(frames_));
+}
+
+uint32_t SoftwareSoundBuffer::ByteAt(uint64_t out) const {
+    const double frame = std::floor(Within(SourceAt(out)));
+    const uint64_t byte = static_cast<uint64_t>(frame) * layout_.blockAlign;
+    return byte >= size_ ? (looping_ ? 0 : size_) : static_cast<uint32_t>(byte);
+}
+
+// Converts up to `frames` source frames from feedFrame_ into in_; at the end of a sound
+// that does not loop sets *endOfInput.
+size_t SoftwareSoundBuffer::Feed(size_t frames, bool* endOfInput) {
+    uint64_t at = feedFrame_;
+    if (looping_)
+        at %= frames_;
+    size_t count = frames;
+    if (at + count >= frames_) {
+        count = static_cast<size_t>(frames_ - std::min<uint64_t>(at, frames_));
+        *endOfInput = !looping_;
+    }
+    ToStereoFloat(layout_, data_.get() + at * layout_.blockAlign, count, in_.data());
+    return count;
+}
+
+// Runs the resampler for up to `frames` output frames into `out`; fewer once the sound
+// has ended, when it also sets where the end is heard.
+size_t SoftwareSoundBuffer::Resample(float* out, size_t frames, double step) {
+    size_t produced = 0;
+    while (produced < frames && !renderedEnd_) {
+        bool endOfInput = inputEnded_;
+        const size_t offered = inputEnded_ ? 0 : Feed(kChunkFrames, &endOfInput);
+        SRC_DATA data{};
+        data.data_in = in_.data();
+        data.data_out = out + 2 * produced;
+        data.input_frames = static_cast<long>(offered);
+        data.output_frames = static_cast<long>(frames - produced);
+        data.end_of_input = endOfInput ? 1 : 0;
+        data.src_ratio = 1.0 / step;
+        if (src_process(resampler_.get(), &data) != 0)
+            break;
+        feedFrame_ += static_cast<uint64_t>(data.input_frames_used);
+        produced += static_cast<size_t>(data.output_frames_gen);
+        if (endOfInput && static_cast<size_t>(data.input_frames_used) == offered)
+            inputEnded_ = true;
+        if (inputEnded_ && data.output_frames_gen == 0) {
+            // The sound ends where the cursor reaches its last frame.
+            renderedEnd_ = true;
+            const Checkpoint& last = checkpoints_.back();
+            endOut_ = last.out + static_cast<uint64_t>(std::llround(
+                                     std::max(0.0, (frames_ - last.source) / last.step)));
+        }
+    }
+    return produced;
+}
+
+void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
+    if (!playing_ || locked_ || frames_ == 0)
+        return;
+    const double step = static_cast<double>(frequency_) / device_.rate_;
+    if (pending_) {
+        pending_ = false;
+        src_reset(resampler_.get());
+        inputEnded_ = false;
+        renderedEnd_ = false;
+        // The resampler starts a little before, so that its filter holds the sound that
+        // led up to this point: going on after a Stop or a change is then seamless. What
+        // it makes of that lead-in is thrown away.
+        const double lead = std::min(kLeadInFrames, std::floor(kLeadInOutput * step));
+        const double first = std::max(0.0, std::floor(startSource_) - lead);
+        const auto skip = static_cast<size_t>(std::llround((startSource_ - first) / step));
+        feedFrame_ = static_cast<uint64_t>(first);
+        checkpoints_.assign(1, {at, first + static_cast<double>(skip) * step, step});
+        step_ = step;
+        out_.resize(2 * std::max(frames, skip));
+        Resample(out_.data(), skip, step);
+    } else if (step != step_) {
+        checkpoints_.push_back({at, SourceAt(at), step});
+        step_ = step;
+    }
+    out_.resize(2 * frames);
+    const size_t produced = Resample(out_.data(), frames, step);
+    const StereoGains gains = GainsFor(volume_, pan_);
+    for (size_t i = 0; i < produced; ++i) {
+        mix[2 * i] += out_[2 * i] * gains.left;
+        mix[2 * i + 1] += out_[2 * i + 1] * gains.right;
+    }
+}
+
+SoftwareSoundDevice::~SoftwareSoundDevice() = default;
+
+int32_t SoftwareSoundDevice::SetCooperativeLevel(void*, uint32_t) {
+    return S_OK;
+}
+
+int32_t SoftwareSoundDevice::CreateSoundBuffer(const SoundBufferDescription& description,
+                                               std::unique_ptr<SoundBuffer>* buffer) {
+    buffer->reset();
+    if ((description.flags & SOUND_CAPS_PRIMARY) != 0) {
+        buffer->reset(new (std::nothrow) PrimaryBuffer);
+        return *buffer ? S_OK : E_OUTOFMEMORY;
+    }
+    SampleLayout layout{};
+    if (description.bufferBytes == 0 || !DescribeSamples(description.format, &layout))
+        return E_INVALIDARG;
+    // Left uninitialised: the caller fills it through Lock before playing.
+    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[description.bufferBytes]);
+    if (!data)
+        return E_OUTOFMEMORY;
+    int error = 0;
+    std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler(src_new(kConverter, 2, &error));
+    if (!resampler)
+        return E_OUTOFMEMORY;
+    auto* made = new (std::nothrow) SoftwareSoundBuffer(
+        *this, layout, std::move(data), description.bufferBytes, std::move(resampler));
+    if (made == nullptr)
+        return E_OUTOFMEMORY;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        buffers_.push_back(made);
+    }
+    buffer->reset(made);
+    return S_OK;
+}
+
+uint32_t SoftwareSoundDevice::Rate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rate_;
+}
+
+void SoftwareSoundDevice::Rewind(uint64_t from, uint32_t rate) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rendered_ = std::min(from, rendered_);
+    for (SoftwareSoundBuffer* buffer : buffers_)
+        buffer->Rewind(rendered_);
+    rate_ = rate;
+}
+
+bool SoftwareSoundDevice::Sounding(uint64_t heard) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(buffers_.begin(), buffers_.end(),
+                       [heard](const SoftwareSoundBuffer* b) { return b->Sounding(heard); });
+}
+
+void SoftwareSoundDevice::Render(int16_t* out, size_t frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    mix_.assign(2 * frames, 0.0f);
+    for (SoftwareSoundBuffer* buffer : buffers_)
+        buffer->Render(mix_.data(), frames, rendered_);
+    for (size_t i = 0; i < 2 * frames; ++i) {
+        const float sample = std::clamp(mix_[i], -1.0f, 1.0f) * 32767.0f;
+        out[i] = static_cast<int16_t>(std::lrint(sample));
+    }
+    rendered_ += frames;
+}
+
+uint64_t SoftwareSoundDevice::RenderedFrames() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rendered_;
+}
