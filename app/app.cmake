@@ -21,6 +21,7 @@ set(VELMORIN_APP_GTK_SOURCES
   app/ways_in/hidraw_pedals.cpp
   app/ways_in/mpris_player.cpp
   app/ways_in/portal_hotkeys.cpp
+  app/ways_in/way_in.cpp
   app/ways_in/x11_hotkeys.cpp
 )
 set(VELMORIN_APP_GTK_ENTRY app/gtk/gtk_main.cpp)

@@ -46,8 +46,13 @@ enum class MessageBoxOwner { None, MainDialog };
 // MessageBox styles used here.
 enum : uint32_t { MESSAGEBOX_OK = 0x0, MESSAGEBOX_ICONERROR = 0x10 };
 
-// Hotkey modifier.
-enum : uint32_t { HOTKEY_MOD_ALT = 0x1 };
+// RegisterHotKey's modifier bits.
+enum : uint32_t {
+    HOTKEY_MOD_ALT = 0x1,
+    HOTKEY_MOD_CONTROL = 0x2,
+    HOTKEY_MOD_SHIFT = 0x4,
+    HOTKEY_MOD_WIN = 0x8,
+};
 
 using IconHandle = void*;
 

@@ -1,5 +1,7 @@
 #include "control/remote_control.h"
 
+#include <cmath>
+
 #include "control/player_state.h"
 #include "res/resource.h"
 
@@ -51,4 +53,15 @@ bool MessageForRemote(RemoteAction action, const PlayerView& view, RemoteMessage
             return true;
     }
     return false;
+}
+
+bool ActionForSeek(int64_t offsetUs, RemoteAction* action) {
+    if (offsetUs == 0)
+        return false;
+    *action = offsetUs < 0 ? RemoteAction::Previous : RemoteAction::Next;
+    return true;
+}
+
+double LinearVolume(int32_t volumeThumb) {
+    return std::pow(10.0, volumeThumb / 20.0);
 }

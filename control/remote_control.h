@@ -26,4 +26,10 @@ struct RemoteMessage {
 // The message for `action` in the state `view` shows; false when it does nothing now.
 bool MessageForRemote(RemoteAction action, const PlayerView& view, RemoteMessage* out);
 
+// A media controller's relative seek (its Rewind and Forward keys): a skip of the hotkeys'
+// size, back or on, whatever the offset; false for an offset of 0.
+bool ActionForSeek(int64_t offsetUs, RemoteAction* action);
+// The Volume thumb (decibels down from full) as a media controller's linear volume.
+double LinearVolume(int32_t volumeThumb);
+
 #endif

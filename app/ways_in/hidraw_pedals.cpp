@@ -11,8 +11,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "control/player_view.h"
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -37,27 +35,17 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 
 HidrawPedals::HidrawPedals(MessageSink& sink, Dialog& dialog, std::string root)
     : sink_(sink), dialog_(dialog), root_(std::move(root)) {
-    inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (inotify_ >= 0) {
+    inotify_ = FdOwner(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (inotify_) {
         const std::string nodes = (fs::path(root_) / "dev").string();
         // A node appears when a device is plugged in; udev then lets the user read it.
-        if (inotify_add_watch(inotify_, nodes.c_str(),
+        if (inotify_add_watch(inotify_.Get(), nodes.c_str(),
                               IN_CREATE | IN_ATTRIB | IN_MOVED_TO | IN_DELETE) >= 0) {
-            inotifyWatch_ = g_unix_fd_add(inotify_, G_IO_IN, &HidrawPedals::OnDeviceNodes, this);
+            inotifyWatch_ = SourceOwner(
+                g_unix_fd_add(inotify_.Get(), G_IO_IN, &HidrawPedals::OnDeviceNodes, this));
         }
     }
     Scan();
-}
-
-HidrawPedals::~HidrawPedals() {
-    if (repeat_ != 0)
-        g_source_remove(repeat_);
-    while (!pedals_.empty())
-        Close(pedals_.begin()->first);
-    if (inotifyWatch_ != 0)
-        g_source_remove(inotifyWatch_);
-    if (inotify_ >= 0)
-        close(inotify_);
 }
 
 std::vector<std::string> HidrawPedals::Opened() const {
@@ -86,10 +74,11 @@ void HidrawPedals::Scan() {
         auto pedal = std::make_unique<Pedal>();
         pedal->owner = this;
         pedal->name = name;
-        pedal->fd = fd;
+        pedal->fd = FdOwner(fd);
         pedal->numbered = NumbersReports(ReadBytes(entry.path() / "device/report_descriptor"));
-        pedal->watch = g_unix_fd_add(fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                                     &HidrawPedals::OnReport, pedal.get());
+        pedal->watch =
+            SourceOwner(g_unix_fd_add(fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                                      &HidrawPedals::OnReport, pedal.get()));
         pedals_[name] = std::move(pedal);
     }
 }
@@ -98,20 +87,14 @@ void HidrawPedals::Close(const std::string& name) {
     auto it = pedals_.find(name);
     if (it == pedals_.end())
         return;
-    if (it->second->watch != 0)
-        g_source_remove(it->second->watch);
-    close(it->second->fd);
     pedals_.erase(it);
     Schedule();
 }
 
 void HidrawPedals::Act(const std::vector<RemoteAction>& actions) {
     // Each after the one before has been handled, by what the player shows then.
-    for (RemoteAction action : actions) {
-        RemoteMessage message{};
-        if (MessageForRemote(action, ViewPlayer(dialog_), &message))
-            sink_.Deliver(message.message, message.wParam);
-    }
+    for (RemoteAction action : actions)
+        DeliverRemoteAction(sink_, dialog_, action);
 }
 
 void HidrawPedals::Schedule() {
@@ -121,19 +104,17 @@ void HidrawPedals::Schedule() {
         if (due != 0 && (next == 0 || due < next))
             next = due;
     }
-    if (repeat_ != 0)
-        g_source_remove(repeat_);
-    repeat_ = 0;
+    repeat_.Reset();
     if (next == 0)
         return;
     const uint64_t now = NowMs();
-    repeat_ = g_timeout_add(static_cast<guint>(next > now ? next - now : 0),
-                            &HidrawPedals::OnRepeat, this);
+    repeat_ = SourceOwner(g_timeout_add(static_cast<guint>(next > now ? next - now : 0),
+                                        &HidrawPedals::OnRepeat, this));
 }
 
 gboolean HidrawPedals::OnRepeat(gpointer self) {
     auto* pedals = static_cast<HidrawPedals*>(self);
-    pedals->repeat_ = 0;
+    pedals->repeat_.Forget();
     std::vector<RemoteAction> actions;
     for (auto& entry : pedals->pedals_)
         entry.second->control.Tick(NowMs(), &actions);
@@ -161,7 +142,7 @@ gboolean HidrawPedals::OnReport(gint fd, GIOCondition condition, gpointer data) 
     }
     if (gone) {
         // Pulled out: its pedals are up, and it goes quietly.
-        pedal->watch = 0;
+        pedal->watch.Forget();
         owner->Close(pedal->name);
     } else {
         owner->Schedule();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/dialog.h"
+#include "app/gtk/gtk_owners.h"
 #include "app/ways_in/way_in.h"
 #include "control/pedals.h"
 
@@ -25,7 +26,7 @@ class HidrawPedals final : public WayIn {
   public:
     // `root` is "/" but where tests put a tree of their own.
     HidrawPedals(MessageSink& sink, Dialog& dialog, std::string root);
-    ~HidrawPedals() override;
+    ~HidrawPedals() override = default;
     HidrawPedals(const HidrawPedals&) = delete;
     HidrawPedals& operator=(const HidrawPedals&) = delete;
 
@@ -36,9 +37,9 @@ class HidrawPedals final : public WayIn {
     struct Pedal {
         HidrawPedals* owner;
         std::string name;
-        int fd;
+        FdOwner fd;
         bool numbered;
-        guint watch;
+        SourceOwner watch;  // gone before the descriptor it watches
         PedalControl control;
     };
 
@@ -54,10 +55,10 @@ class HidrawPedals final : public WayIn {
     MessageSink& sink_;
     Dialog& dialog_;
     const std::string root_;
-    int inotify_ = -1;
-    guint inotifyWatch_ = 0;
-    guint repeat_ = 0;
+    FdOwner inotify_;
+    SourceOwner inotifyWatch_;
     std::map<std::string, std::unique_ptr<Pedal>> pedals_;
+    SourceOwner repeat_;
 };
 
 #endif

@@ -3,8 +3,6 @@
 #include <gtk/gtk.h>
 #include <unistd.h>
 
-#include <cmath>
-
 #include "res/build_info.h"
 #include "res/resource.h"
 
@@ -63,7 +61,7 @@ constexpr const char* kInterfaces = R"(<node>
 constexpr const char* kAnnounced[] = {"PlaybackStatus", "Metadata", "CanGoNext", "CanGoPrevious",
                                       "CanPlay",        "CanPause", "CanSeek"};
 
-bool Own(GDBusConnection* bus, const std::string& name) {
+bool Own(GDBusConnection* bus, const std::string& name, BusNameOwner* owned) {
     constexpr guint32 kDoNotQueue = 4, kPrimaryOwner = 1;
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
@@ -74,57 +72,37 @@ bool Own(GDBusConnection* bus, const std::string& name) {
     guint32 result = 0;
     g_variant_get(reply, "(u)", &result);
     g_variant_unref(reply);
-    return result == kPrimaryOwner;
+    if (result != kPrimaryOwner)
+        return false;
+    *owned = BusNameOwner({bus, name});
+    return true;
 }
 
 }  // namespace
 
 MprisPlayer::MprisPlayer(MessageSink& sink, Dialog& dialog)
     : sink_(sink), dialog_(dialog), bus_(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-    if (bus_ == nullptr)
+    if (!bus_)
         return;
-    node_ = g_dbus_node_info_new_for_xml(kInterfaces, nullptr);
+    node_ = NodeInfoOwner(g_dbus_node_info_new_for_xml(kInterfaces, nullptr));
     static const GDBusInterfaceVTable vtable = {
         &MprisPlayer::OnCall, &MprisPlayer::OnGet, nullptr, {}};
     for (int i = 0; i < 2; ++i) {
-        objects_[i] = g_dbus_connection_register_object(bus_, kPath, node_->interfaces[i], &vtable,
-                                                        this, nullptr, nullptr);
+        objects_[i] =
+            RegisteredObjectOwner({bus_.get(), g_dbus_connection_register_object(
+                                                   bus_.get(), kPath, node_.Get()->interfaces[i],
+                                                   &vtable, this, nullptr, nullptr)});
     }
     // One name per player: a second Velmorin takes an instance name, as players do.
     const std::string name = std::string(kRoot) + ".velmorin";
     const std::string instance = name + ".instance" + std::to_string(getpid());
-    if (Own(bus_, name))
-        name_ = name;
-    else if (Own(bus_, instance))
-        name_ = instance;
+    if (!Own(bus_.get(), name, &name_))
+        Own(bus_.get(), instance, &name_);
     shown_ = ViewPlayer(dialog_);
 }
 
-MprisPlayer::~MprisPlayer() {
-    if (bus_ == nullptr)
-        return;
-    for (guint object : objects_) {
-        if (object != 0)
-            g_dbus_connection_unregister_object(bus_, object);
-    }
-    if (!name_.empty()) {
-        GVariant* reply = g_dbus_connection_call_sync(
-            bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "ReleaseName", g_variant_new("(s)", name_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-            nullptr, nullptr);
-        if (reply != nullptr)
-            g_variant_unref(reply);
-    }
-    for (auto& entry : announced_)
-        g_variant_unref(entry.second);
-    g_dbus_node_info_unref(node_);
-    g_object_unref(bus_);
-}
-
 void MprisPlayer::Act(RemoteAction action) {
-    RemoteMessage message{};
-    if (MessageForRemote(action, ViewPlayer(dialog_), &message))
-        sink_.Deliver(message.message, message.wParam);
+    DeliverRemoteAction(sink_, dialog_, action);
 }
 
 void MprisPlayer::OnCall(GDBusConnection*, const gchar*, const gchar*, const gchar* interface,
@@ -149,11 +127,11 @@ void MprisPlayer::OnCall(GDBusConnection*, const gchar*, const gchar*, const gch
     if (auto it = actions.find(call); it != actions.end()) {
         player->Act(it->second);
     } else if (call == "Seek") {
-        // The desktop's Rewind and Forward keys: a skip of the hotkeys' size, back or on.
         gint64 offset = 0;
         g_variant_get(parameters, "(x)", &offset);
-        if (offset != 0)
-            player->Act(offset < 0 ? RemoteAction::Previous : RemoteAction::Next);
+        RemoteAction action{};
+        if (ActionForSeek(offset, &action))
+            player->Act(action);
     }
 }
 
@@ -180,10 +158,8 @@ GVariant* MprisPlayer::Property(const char* interface, const char* name) {
         return g_variant_new_string(!view.active ? "Stopped" : view.paused ? "Paused" : "Playing");
     if (p == "Rate" || p == "MinimumRate" || p == "MaximumRate")
         return g_variant_new_double(1.0);
-    if (p == "Volume") {
-        // The volume thumb counts decibels down from full.
-        return g_variant_new_double(std::pow(10.0, dialog_.GetTrackbarPos(IDC_VOLUME) / 20.0));
-    }
+    if (p == "Volume")
+        return g_variant_new_double(LinearVolume(dialog_.GetTrackbarPos(IDC_VOLUME)));
     if (p == "Position")
         return g_variant_new_int64(PlayPositionUs(view));
     if (p == "CanGoNext" || p == "CanGoPrevious" || p == "CanSeek")
@@ -218,7 +194,7 @@ GVariant* MprisPlayer::Property(const char* interface, const char* name) {
 }
 
 void MprisPlayer::AfterMessage() {
-    if (bus_ == nullptr)
+    if (!bus_)
         return;
     const PlayerView view = ViewPlayer(dialog_);
     if (view == shown_)
@@ -230,23 +206,19 @@ void MprisPlayer::AfterMessage() {
     g_variant_builder_init(&changed, G_VARIANT_TYPE_VARDICT);
     bool any = false;
     for (const char* name : kAnnounced) {
-        GVariant* value = g_variant_ref_sink(Property(kPlayer, name));
+        VariantOwner value(g_variant_ref_sink(Property(kPlayer, name)));
         auto it = announced_.find(name);
-        if (it != announced_.end() && g_variant_equal(it->second, value)) {
-            g_variant_unref(value);
+        if (it != announced_.end() && g_variant_equal(it->second.Get(), value.Get()))
             continue;
-        }
-        if (it != announced_.end())
-            g_variant_unref(it->second);
-        announced_[name] = value;
-        g_variant_builder_add(&changed, "{sv}", name, value);
+        g_variant_builder_add(&changed, "{sv}", name, value.Get());
+        announced_[name] = std::move(value);
         any = true;
     }
     if (!any) {
         g_variant_builder_clear(&changed);
         return;
     }
-    g_dbus_connection_emit_signal(bus_, nullptr, kPath, "org.freedesktop.DBus.Properties",
+    g_dbus_connection_emit_signal(bus_.get(), nullptr, kPath, "org.freedesktop.DBus.Properties",
                                   "PropertiesChanged",
                                   g_variant_new("(sa{sv}as)", kPlayer, &changed, nullptr), nullptr);
 }

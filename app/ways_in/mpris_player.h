@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/dialog.h"
+#include "app/gtk/gtk_owners.h"
 #include "app/ways_in/way_in.h"
 #include "control/player_view.h"
 #include "control/remote_control.h"
@@ -22,14 +23,14 @@
 class MprisPlayer final : public WayIn {
   public:
     MprisPlayer(MessageSink& sink, Dialog& dialog);
-    ~MprisPlayer() override;
+    ~MprisPlayer() override = default;
     MprisPlayer(const MprisPlayer&) = delete;
     MprisPlayer& operator=(const MprisPlayer&) = delete;
 
     void AfterMessage() override;
     // The bus name owned: org.mpris.MediaPlayer2.velmorin, with an instance suffix when
     // another player has that; "" without a session bus.
-    const std::string& BusName() const { return name_; }
+    const std::string& BusName() const { return name_.Get().name; }
 
   private:
     void Act(RemoteAction action);
@@ -43,12 +44,12 @@ class MprisPlayer final : public WayIn {
 
     MessageSink& sink_;
     Dialog& dialog_;
-    GDBusConnection* bus_ = nullptr;
-    GDBusNodeInfo* node_ = nullptr;
-    guint objects_[2] = {0, 0};
-    std::string name_;
+    GObjectOwner<GDBusConnection> bus_;
+    NodeInfoOwner node_;
+    BusNameOwner name_;  // given back after the objects are gone
+    RegisteredObjectOwner objects_[2];
     PlayerView shown_;
-    std::map<std::string, GVariant*> announced_;
+    std::map<std::string, VariantOwner> announced_;
     std::string trackPath_;
     unsigned tracks_ = 0;
 };

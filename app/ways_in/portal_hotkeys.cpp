@@ -13,8 +13,6 @@ constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
 constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* kShortcuts = "org.freedesktop.portal.GlobalShortcuts";
 constexpr int kCallTimeoutMs = 5000;
-// RegisterHotKey's modifier bits.
-constexpr uint32_t kAlt = 0x1, kControl = 0x2, kShift = 0x4, kWin = 0x8;
 
 // A reply of a portal's Request: 0 when the user or the desktop agreed.
 uint32_t ResponseOf(GVariant* parameters, GVariant** results) {
@@ -52,13 +50,13 @@ std::string PortalHotKeys::Trigger(uint32_t modifiers, uint32_t virtualKey) {
     if (virtualKey > 0xFF || !std::isalnum(static_cast<int>(virtualKey)))
         return "";
     std::string trigger;
-    if (modifiers & kControl)
+    if (modifiers & HOTKEY_MOD_CONTROL)
         trigger += "CTRL+";
-    if (modifiers & kAlt)
+    if (modifiers & HOTKEY_MOD_ALT)
         trigger += "ALT+";
-    if (modifiers & kShift)
+    if (modifiers & HOTKEY_MOD_SHIFT)
         trigger += "SHIFT+";
-    if (modifiers & kWin)
+    if (modifiers & HOTKEY_MOD_WIN)
         trigger += "LOGO+";
     return trigger + static_cast<char>(std::tolower(static_cast<int>(virtualKey)));
 }

@@ -11,6 +11,9 @@
 
 #include <cstdint>
 
+#include "app/dialog.h"
+#include "control/remote_control.h"
+
 class MessageSink {
   public:
     virtual ~MessageSink() = default;
@@ -18,6 +21,11 @@ class MessageSink {
     // notifications that follow, as the dialog manager's queue does.
     virtual void Deliver(uint32_t message, uintptr_t wParam) = 0;
 };
+
+// Delivers the message of what `action` does in the state the dialog shows now; nothing
+// when it does nothing then. Each action of several is judged after the one before it was
+// delivered.
+void DeliverRemoteAction(MessageSink& sink, Dialog& dialog, RemoteAction action);
 
 class WayIn {
   public:

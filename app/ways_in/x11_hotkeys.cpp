@@ -8,8 +8,6 @@
 #include <set>
 
 namespace {
-// RegisterHotKey's modifier bits.
-constexpr uint32_t kAlt = 0x1, kControl = 0x2, kShift = 0x4, kWin = 0x8;
 
 // The accelerators bound in this process, by any instance: keybinder unbinds by string
 // and handler alone, so two instances holding one accelerator would unbind each other's.
@@ -40,13 +38,13 @@ std::string X11HotKeys::Accelerator(uint32_t modifiers, uint32_t virtualKey) {
     if (virtualKey > 0xFF || !std::isalnum(static_cast<int>(virtualKey)))
         return "";
     std::string accelerator;
-    if (modifiers & kAlt)
+    if (modifiers & HOTKEY_MOD_ALT)
         accelerator += "<Alt>";
-    if (modifiers & kControl)
+    if (modifiers & HOTKEY_MOD_CONTROL)
         accelerator += "<Control>";
-    if (modifiers & kShift)
+    if (modifiers & HOTKEY_MOD_SHIFT)
         accelerator += "<Shift>";
-    if (modifiers & kWin)
+    if (modifiers & HOTKEY_MOD_WIN)
         accelerator += "<Super>";
     accelerator += static_cast<char>(std::tolower(static_cast<int>(virtualKey)));
     return accelerator;
