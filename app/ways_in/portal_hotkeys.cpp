@@ -65,13 +65,7 @@ PortalHotKeys::PortalHotKeys(MessageSink& sink, Dialog& dialog)
     : sink_(sink), dialog_(dialog), bus_(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {}
 
 PortalHotKeys::~PortalHotKeys() {
-    if (askSource_ != 0)
-        g_source_remove(askSource_);
     CloseSession();
-    Forget(createdSignal_);
-    Forget(boundSignal_);
-    if (bus_ != nullptr)
-        g_object_unref(bus_);
 }
 
 bool PortalHotKeys::Register(int id, uint32_t modifiers, uint32_t virtualKey) {
@@ -89,8 +83,8 @@ bool PortalHotKeys::Register(int id, uint32_t modifiers, uint32_t virtualKey) {
     shortcut.trigger = trigger;
     shortcuts_[id] = shortcut;
     // The hotkeys registered together go to the portal together, once the handler is done.
-    if (askSource_ == 0)
-        askSource_ = g_idle_add(&PortalHotKeys::OnAsk, this);
+    if (!askSource_)
+        askSource_ = SourceOwner(g_idle_add(&PortalHotKeys::OnAsk, this));
     return true;
 }
 
@@ -102,29 +96,24 @@ void PortalHotKeys::Unregister(int id) {
 
 gboolean PortalHotKeys::OnAsk(gpointer self) {
     auto* keys = static_cast<PortalHotKeys*>(self);
-    keys->askSource_ = 0;
+    keys->askSource_.Forget();
     keys->Ask();
     return G_SOURCE_REMOVE;
 }
 
-guint PortalHotKeys::Await(const std::string& token, GDBusSignalCallback callback) {
+SubscriptionOwner PortalHotKeys::Await(const std::string& token, GDBusSignalCallback callback) {
     // The portal answers on a request object whose path it builds from the caller's unique
     // name and the token; listening before the call means no answer is missed.
-    std::string sender = g_dbus_connection_get_unique_name(bus_) + 1;
+    std::string sender = g_dbus_connection_get_unique_name(bus_.get()) + 1;
     for (char& c : sender) {
         if (c == '.')
             c = '_';
     }
     const std::string path = std::string(kPortalPath) + "/request/" + sender + "/" + token;
-    return g_dbus_connection_signal_subscribe(bus_, kPortal, "org.freedesktop.portal.Request",
+    return SubscriptionOwner({bus_.get(), g_dbus_connection_signal_subscribe(
+                                              bus_.get(), kPortal, "org.freedesktop.portal.Request",
                                               "Response", path.c_str(), nullptr,
-                                              G_DBUS_SIGNAL_FLAGS_NONE, callback, this, nullptr);
-}
-
-void PortalHotKeys::Forget(guint& subscription) {
-    if (subscription != 0 && bus_ != nullptr)
-        g_dbus_connection_signal_unsubscribe(bus_, subscription);
-    subscription = 0;
+                                              G_DBUS_SIGNAL_FLAGS_NONE, callback, this, nullptr)});
 }
 
 GVariant* PortalHotKeys::Unasked(bool markAsked) {
@@ -165,7 +154,7 @@ void PortalHotKeys::MarkBound(uint32_t response, GVariant* results) {
 }
 
 void PortalHotKeys::Ask() {
-    if (bus_ == nullptr) {
+    if (!bus_) {
         Refuse(false);
         return;
     }
@@ -174,7 +163,6 @@ void PortalHotKeys::Ask() {
             return;
         creating_ = true;
         const std::string token = "velmorin_session" + std::to_string(++requests_);
-        Forget(createdSignal_);
         createdSignal_ = Await(token, &PortalHotKeys::OnSessionCreated);
         GVariantBuilder options;
         g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
@@ -184,7 +172,7 @@ void PortalHotKeys::Ask() {
                               g_variant_new_string(token.c_str()));
         // Plasma 5.27 binds only the shortcuts named here; the bind request names them again.
         g_variant_builder_add(&options, "{sv}", "shortcuts", Unasked(false));
-        g_dbus_connection_call(bus_, kPortal, kPortalPath, kShortcuts, "CreateSession",
+        g_dbus_connection_call(bus_.get(), kPortal, kPortalPath, kShortcuts, "CreateSession",
                                g_variant_new("(a{sv})", &options), G_VARIANT_TYPE("(o)"),
                                G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
         return;
@@ -195,7 +183,6 @@ void PortalHotKeys::Ask() {
     if (!any)
         return;
     const std::string token = "velmorin_bind" + std::to_string(++requests_);
-    Forget(boundSignal_);
     boundSignal_ = Await(token, &PortalHotKeys::OnBound);
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
@@ -203,7 +190,7 @@ void PortalHotKeys::Ask() {
     // No parent window: a program outside a sandbox need not export one, and compositors
     // without a way to export it would otherwise hold the request.
     g_dbus_connection_call(
-        bus_, kPortal, kPortalPath, kShortcuts, "BindShortcuts",
+        bus_.get(), kPortal, kPortalPath, kShortcuts, "BindShortcuts",
         g_variant_new("(o@a(sa{sv})sa{sv})", session_.c_str(), Unasked(true), "", &options),
         G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
 }
@@ -224,7 +211,7 @@ void PortalHotKeys::Refuse(bool onlyAsked) {
 void PortalHotKeys::OnSessionCreated(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                      const gchar*, GVariant* parameters, gpointer self) {
     auto* keys = static_cast<PortalHotKeys*>(self);
-    keys->Forget(keys->createdSignal_);
+    keys->createdSignal_.Reset();
     keys->creating_ = false;
     GVariant* results = nullptr;
     const uint32_t response = ResponseOf(parameters, &results);
@@ -238,16 +225,18 @@ void PortalHotKeys::OnSessionCreated(GDBusConnection*, const gchar*, const gchar
         keys->Refuse(false);
         return;
     }
-    keys->activatedSignal_ = g_dbus_connection_signal_subscribe(
-        keys->bus_, kPortal, kShortcuts, "Activated", kPortalPath, nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, &PortalHotKeys::OnActivated, keys, nullptr);
+    keys->activatedSignal_ =
+        SubscriptionOwner({keys->bus_.get(), g_dbus_connection_signal_subscribe(
+                                                 keys->bus_.get(), kPortal, kShortcuts, "Activated",
+                                                 kPortalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                 &PortalHotKeys::OnActivated, keys, nullptr)});
     keys->Ask();
 }
 
 void PortalHotKeys::OnBound(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                             const gchar*, GVariant* parameters, gpointer self) {
     auto* keys = static_cast<PortalHotKeys*>(self);
-    keys->Forget(keys->boundSignal_);
+    keys->boundSignal_.Reset();
     GVariant* results = nullptr;
     const uint32_t response = ResponseOf(parameters, &results);
     keys->MarkBound(response, results);
@@ -272,11 +261,11 @@ void PortalHotKeys::OnActivated(GDBusConnection*, const gchar*, const gchar*, co
 }
 
 void PortalHotKeys::CloseSession() {
-    Forget(activatedSignal_);
-    if (!session_.empty() && bus_ != nullptr) {
-        g_dbus_connection_call(bus_, kPortal, session_.c_str(), "org.freedesktop.portal.Session",
-                               "Close", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
-                               nullptr, nullptr, nullptr);
+    activatedSignal_.Reset();
+    if (!session_.empty() && bus_) {
+        g_dbus_connection_call(bus_.get(), kPortal, session_.c_str(),
+                               "org.freedesktop.portal.Session", "Close", nullptr, nullptr,
+                               G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
     }
     session_.clear();
     for (auto& entry : shortcuts_)

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/dialog.h"
+#include "app/gtk/gtk_owners.h"
 #include "app/ways_in/way_in.h"
 
 class PortalHotKeys final : public HotKeyWayIn {
@@ -53,8 +54,7 @@ class PortalHotKeys final : public HotKeyWayIn {
     void MarkBound(uint32_t response, GVariant* results);
     void Ask();
     void Refuse(bool onlyAsked);
-    guint Await(const std::string& token, GDBusSignalCallback callback);
-    void Forget(guint& subscription);
+    SubscriptionOwner Await(const std::string& token, GDBusSignalCallback callback);
     void CloseSession();
 
     static gboolean OnAsk(gpointer self);
@@ -67,13 +67,13 @@ class PortalHotKeys final : public HotKeyWayIn {
 
     MessageSink& sink_;
     Dialog& dialog_;
-    GDBusConnection* bus_ = nullptr;
+    GObjectOwner<GDBusConnection> bus_;  // outlives what is held on it
     std::map<int, Shortcut> shortcuts_;
     std::string session_;
-    guint askSource_ = 0;
-    guint createdSignal_ = 0;
-    guint boundSignal_ = 0;
-    guint activatedSignal_ = 0;
+    SourceOwner askSource_;
+    SubscriptionOwner createdSignal_;
+    SubscriptionOwner boundSignal_;
+    SubscriptionOwner activatedSignal_;
     int requests_ = 0;
     bool creating_ = false;
 };
