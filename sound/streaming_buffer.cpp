@@ -8,6 +8,7 @@
 
 #include "base/result.h"
 #include "sound/buffer_position.h"
+#include "sound/static_buffer.h"
 #include "wave/wave_file_reader.h"
 
 int32_t StreamingSoundBuffer::Create(SoundDevice& device, const SoundBufferDescription& description,
@@ -98,12 +99,10 @@ int32_t StreamingSoundBuffer::Follow() {
     ringCursor %= ringBytes_;
     played_ += (ringCursor + ringBytes_ - ringCursor_) % ringBytes_;
     ringCursor_ = ringCursor;
-    if (!looping_ && start_ + played_ >= size_) {
-        // The end of a sound that does not loop: like a static buffer it stops, and its
-        // cursor reads 0.
+    if (HeardToTheEnd(start_ + played_, size_, looping_)) {
         ring_->Stop();
         playing_ = false;
-        cursor_ = 0;
+        cursor_ = CURSOR_AFTER_END;
     }
     return S_OK;
 }
@@ -134,7 +133,7 @@ int32_t StreamingSoundBuffer::Prime(uint32_t from) {
 }
 
 void StreamingSoundBuffer::WriteAhead() {
-    if (!playing_ || locked_)
+    if (!playing_ || memory_.Locked())
         return;
     // After a late feed the ring has replayed old data; what it plays next is new again.
     written_ = std::max(written_, played_);
@@ -203,21 +202,14 @@ int32_t StreamingSoundBuffer::Restore() {
 int32_t StreamingSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** region,
                                    uint32_t* regionBytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    *region = nullptr;
-    *regionBytes = 0;
-    if (locked_ || uint64_t{offset} + bytes > size_)
-        return E_INVALIDARG;
-    locked_ = true;
-    *region = data_.get() + offset;
-    *regionBytes = bytes;
-    return S_OK;
+    return memory_.Lock(data_.get(), size_, offset, bytes, region, regionBytes);
 }
 
 int32_t StreamingSoundBuffer::Unlock(void* region, uint32_t) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!locked_ || region == nullptr)
-        return E_INVALIDARG;
-    locked_ = false;
+    const int32_t result = memory_.Unlock(region);
+    if (result < 0)
+        return result;
     // What the ring holds ahead may be stale now.
     if (playing_) {
         Follow();
@@ -241,14 +233,8 @@ int32_t StreamingSoundBuffer::Play(uint32_t flags) {
         return Prime(at);
     }
     looping_ = looping;
-    uint32_t from = cursor_;
-    if (from >= size_) {
-        // Played from the end: a sound that loops starts over, one that does not is done.
-        if (!looping)
-            return S_OK;
-        from = 0;
-    }
-    return Prime(from);
+    uint32_t from = 0;
+    return PlayStart(cursor_, size_, looping, &from) ? Prime(from) : S_OK;
 }
 
 int32_t StreamingSoundBuffer::Stop() {

@@ -28,6 +28,7 @@
 #include <thread>
 
 #include "sound/sound_layer.h"
+#include "sound/static_buffer.h"
 
 class StreamingSoundBuffer final : public SoundBuffer {
   public:
@@ -83,7 +84,7 @@ class StreamingSoundBuffer final : public SoundBuffer {
     std::mutex mutex_;
     bool playing_ = false;
     bool looping_ = false;
-    bool locked_ = false;
+    MemoryLock memory_;
     uint32_t cursor_ = 0;  // while stopped; may equal size_ (at the end)
     // While playing: data offset at stream byte 0, stream bytes heard and written, the
     // ring's cursor when last read.

@@ -11,6 +11,7 @@
 
 #include "base/result.h"
 #include "sound/buffer_position.h"
+#include "sound/static_buffer.h"
 #include "sound/mixer/gains.h"
 #include "sound/mixer/sample_format.h"
 #include "wave/wave_file_reader.h"
@@ -110,21 +111,11 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     int32_t Restore() override { return S_OK; }
     int32_t Lock(uint32_t offset, uint32_t bytes, void** region, uint32_t* regionBytes) override {
         std::lock_guard<std::mutex> lock(device_.mutex_);
-        *region = nullptr;
-        *regionBytes = 0;
-        if (locked_ || uint64_t{offset} + bytes > size_)
-            return E_INVALIDARG;
-        locked_ = true;
-        *region = data_.get() + offset;
-        *regionBytes = bytes;
-        return S_OK;
+        return memory_.Lock(data_.get(), size_, offset, bytes, region, regionBytes);
     }
     int32_t Unlock(void* region, uint32_t) override {
         std::lock_guard<std::mutex> lock(device_.mutex_);
-        if (!locked_ || region == nullptr)
-            return E_INVALIDARG;
-        locked_ = false;
-        return S_OK;
+        return memory_.Unlock(region);
     }
     int32_t Play(uint32_t flags) override {
         const uint64_t heard = device_.output_.HeardFrames();
@@ -140,14 +131,9 @@ class SoftwareSoundBuffer final : public SoundBuffer {
                 looping_ = looping;
                 Start(at);
             } else {
-                uint32_t from = cursor_;
-                if (from >= size_) {
-                    // Played from the end: a sound that loops starts over, one that does not
-                    // is done.
-                    if (!looping)
-                        return S_OK;
-                    from = 0;
-                }
+                uint32_t from = 0;
+                if (!PlayStart(cursor_, size_, looping, &from))
+                    return S_OK;
                 looping_ = looping;
                 // Straight on from what was heard at the Stop, with the sound before it.
                 Start(resumable_ && from == cursor_
@@ -227,7 +213,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     }
     // With the device's lock held: whether sound of this buffer is still to be heard.
     bool Sounding(uint64_t heard) const {
-        return playing_ && !locked_ && frames_ != 0 &&
+        return playing_ && !memory_.Locked() && frames_ != 0 &&
                (pending_ || !renderedEnd_ || heard < endOut_);
     }
 
@@ -265,7 +251,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
 
     bool playing_ = false;
     bool looping_ = false;
-    bool locked_ = false;
+    MemoryLock memory_;
     uint32_t frequency_;
     int32_t pan_ = 0;
     int32_t volume_ = 0;
@@ -298,9 +284,9 @@ void SoftwareSoundBuffer::Start(double source) {
 
 void SoftwareSoundBuffer::Follow(uint64_t heard) {
     if (playing_ && !pending_ && !looping_ && renderedEnd_ && heard >= endOut_) {
-        // The end of a sound that does not loop: it stops, and its cursor reads 0.
+        // The end of a sound that does not loop, once its last frame is heard.
         playing_ = false;
-        cursor_ = 0;
+        cursor_ = CURSOR_AFTER_END;
         resumable_ = false;
     }
     // Checkpoints that nothing heard will look at again.
@@ -379,7 +365,7 @@ size_t SoftwareSoundBuffer::Resample(float* out, size_t frames, double step) {
 }
 
 void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
-    if (!playing_ || locked_ || frames_ == 0)
+    if (!playing_ || memory_.Locked() || frames_ == 0)
         return;
     const double step = static_cast<double>(frequency_) / device_.rate_;
     if (pending_) {

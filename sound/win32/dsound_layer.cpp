@@ -7,6 +7,7 @@
 #include "sound/buffer_position.h"
 #include "sound/win32/com_owner.h"
 #include "sound/sound_layer.h"
+#include "sound/static_buffer.h"
 #include "sound/streaming_buffer.h"
 #include "wave/wave_file_reader.h"
 
@@ -61,12 +62,12 @@ class DirectSoundBufferAdapter final : public SoundBuffer {
         return buffer_->Unlock(region, regionBytes, nullptr, 0);
     }
     int32_t Play(uint32_t flags) override {
+        uint32_t from = 0;
         if (atEnd_) {
-            // Nothing is left to play unless the sound starts over.
-            if ((flags & DSBPLAY_LOOPING) == 0)
+            if (!PlayStart(size_, size_, (flags & DSBPLAY_LOOPING) != 0, &from))
                 return DS_OK;
             atEnd_ = false;
-            buffer_->SetCurrentPosition(0);
+            buffer_->SetCurrentPosition(from);
         }
         return buffer_->Play(0, 0, flags);
     }

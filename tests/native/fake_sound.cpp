@@ -4,6 +4,7 @@
 
 #include "base/result.h"
 #include "sound/buffer_position.h"
+#include "sound/static_buffer.h"
 
 namespace {
 
@@ -68,10 +69,8 @@ void FakeSoundBuffer::Update() {
             if (looping_) {
                 cursor_ = 0;
             } else {
-                // The end of a sound that does not loop: it stops, and like DirectSound
-                // (measured under Wine) its cursor then reads 0.
-                playing_ = false;
-                cursor_ = 0;
+                playing_ = false;  // the end of a sound that does not loop
+                cursor_ = CURSOR_AFTER_END;
                 pendingNumerator_ = 0;
             }
         }
@@ -149,15 +148,10 @@ int32_t FakeSoundBuffer::Play(uint32_t flags) {
         return SOUND_ERR_BUFFERLOST;
     Update();
     looping_ = (flags & SOUND_PLAY_LOOPING) != 0;
-    playing_ = true;
-    if (cursor_ >= Size()) {
-        // Played from the end: a sound that loops starts over, one that does not is done.
-        if (looping_) {
-            cursor_ = 0;
-        } else {
-            playing_ = false;
-        }
-    }
+    uint32_t from = 0;
+    playing_ = PlayStart(cursor_, Size(), looping_, &from);
+    if (playing_)
+        cursor_ = from;
     return S_OK;
 }
 
