@@ -21,14 +21,6 @@
 
 namespace {
 
-class PulseSoundSystem final : public SoundSystem {
-  public:
-    int32_t InitializeCom() override;
-    void UninitializeCom() override;
-    int32_t CreateDevice(std::unique_ptr<SoundDevice>* device) override;
-    void Sleep(uint32_t milliseconds) override;
-};
-
 constexpr int32_t kNoDriver = static_cast<int32_t>(0x88780078u);  // DSERR_NODRIVER
 constexpr uint32_t kFrameBytes = 4;
 // What the stream holds ahead of what is heard: long, so that the server and this process
@@ -422,28 +414,27 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
     bool seek_ = true;  // the next write goes where the mixer's frame stands
 };
 
+// No COM here; a device is a connection to the default server.
+class PulseSoundSystem final : public SoundSystem {
+  public:
+    int32_t InitializeCom() override { return S_OK; }
+    void UninitializeCom() override {}
+    int32_t CreateDevice(std::unique_ptr<SoundDevice>* device) override {
+        device->reset();
+        std::unique_ptr<PulseSoundDevice> opened(new (std::nothrow) PulseSoundDevice);
+        if (!opened)
+            return E_OUTOFMEMORY;
+        if (!opened->Open())
+            return kNoDriver;
+        *device = std::move(opened);
+        return S_OK;
+    }
+    void Sleep(uint32_t milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
 }  // namespace
-
-int32_t PulseSoundSystem::InitializeCom() {
-    return S_OK;
-}
-
-void PulseSoundSystem::UninitializeCom() {}
-
-int32_t PulseSoundSystem::CreateDevice(std::unique_ptr<SoundDevice>* device) {
-    device->reset();
-    std::unique_ptr<PulseSoundDevice> opened(new (std::nothrow) PulseSoundDevice);
-    if (!opened)
-        return E_OUTOFMEMORY;
-    if (!opened->Open())
-        return kNoDriver;
-    *device = std::move(opened);
-    return S_OK;
-}
-
-void PulseSoundSystem::Sleep(uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
 
 std::unique_ptr<SoundSystem> CreatePlatformSoundSystem() {
     return std::make_unique<PulseSoundSystem>();
