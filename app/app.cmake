@@ -17,7 +17,10 @@ set(VELMORIN_APP_WIN32_ENTRY app/win32/winmain.cpp)
 set(VELMORIN_APP_GTK_SOURCES
   app/gtk/gtk_boxes.cpp
   app/gtk/gtk_dialog.cpp
+  app/gtk/gtk_due_source.cpp
+  app/gtk/gtk_queue.cpp
   app/gtk/gtk_text_box.cpp
+  app/gtk/gtk_window.cpp
   app/ways_in/hidraw_pedals.cpp
   app/ways_in/mpris_player.cpp
   app/ways_in/portal_hotkeys.cpp

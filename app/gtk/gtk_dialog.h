@@ -167,6 +167,9 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     SourceOwner pumpSource_;
     GSource* pumpDue_ = nullptr;  // pumpSource_'s, once attached
     static constexpr int kTextIntervalMs = 100;
+    // The shortest timer Windows delivers: SetTimer takes 10 ms at the least, and the
+    // system clock ticks every 15.6 ms.
+    static constexpr uint32_t kShortestTimerMs = 16;
     SourceOwner textSource_;
     GSource* textDue_ = nullptr;  // textSource_'s, once attached
     gint64 textsShownAt_ = 0;
