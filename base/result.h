@@ -17,8 +17,10 @@
 #undef E_FAIL
 #undef E_OUTOFMEMORY
 #undef E_INVALIDARG
+#undef E_NOTIMPL
 #define S_OK (static_cast<int32_t>(0))
 #define S_FALSE (static_cast<int32_t>(1))
 #define E_FAIL (static_cast<int32_t>(0x80004005u))
 #define E_OUTOFMEMORY (static_cast<int32_t>(0x8007000Eu))
 #define E_INVALIDARG (static_cast<int32_t>(0x80070057u))
+#define E_NOTIMPL (static_cast<int32_t>(0x80004001u))

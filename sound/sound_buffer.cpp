@@ -54,6 +54,21 @@ int32_t CreateBufferFromWave(Dialog& dialog, uint32_t creationFlags) {
         return E_FAIL;
     reader->Reset();
     const uint32_t size = reader->GetDataRemaining();
+    if (reader->Decoded()) {
+        // Decoded sound plays from where it is decoded, so that a long recording neither
+        // waits to be decoded whole nor fills memory; a layer that cannot do that gets a copy.
+        const SoundBufferDescription description{BUFFER_BASE_FLAGS | creationFlags, size,
+                                                 reader->GetFormat(), reader->Decoded()};
+        int32_t result = SoundOutput.device->CreateSoundBuffer(description, &SoundOutput.buffer);
+        if (result != E_NOTIMPL) {
+            if (result >= 0)
+                result = RestoreLostBuffer();
+            if (result < 0)
+                return result;
+            ApplySliderSettings(dialog);
+            return 0;
+        }
+    }
     // Left uninitialised: every byte is read into it before use.
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
     if (!data)

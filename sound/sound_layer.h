@@ -14,6 +14,7 @@
 #include "base/window.h"
 
 struct WaveFormat;
+class DecodedData;
 
 // Buffer capabilities and status bits, with the platform's values.
 constexpr uint32_t SOUND_CAPS_PRIMARY = 0x1;
@@ -36,6 +37,10 @@ struct SoundBufferDescription {
     uint32_t flags;
     uint32_t bufferBytes;
     const WaveFormat* format;  // null for the primary buffer
+    // When set: the buffer plays these bytes (bufferBytes of them, in `format`) from where
+    // they are decoded, and is not filled through Lock; it ends where their sound ends. A
+    // layer that cannot play from them refuses with E_NOTIMPL.
+    std::shared_ptr<DecodedData> decoded = nullptr;
 };
 
 class SoundBuffer {

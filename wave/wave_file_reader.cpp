@@ -197,7 +197,8 @@ int32_t ReadWaveData(RiffFile* file, RiffChunk* data, uint32_t count, uint8_t* d
     return S_OK;
 }
 
-WaveFileReader::WaveFileReader(RiffFileOpener open) : open_(std::move(open)) {}
+WaveFileReader::WaveFileReader(RiffFileOpener open, DecodedDataOpener decode)
+    : open_(std::move(open)), decode_(std::move(decode)) {}
 
 WaveFileReader::~WaveFileReader() {
     Close();
@@ -208,23 +209,54 @@ int32_t WaveFileReader::Open(const char* path) {
     Close();
     format_.reset();
     opened_ = false;
-    if (OpenWaveFile(open_, path, &file_, &riff_, &format_) < 0) {
-        return E_FAIL;
+    int32_t result = OpenWaveFile(open_, path, &file_, &riff_, &format_);
+    if (result >= 0) {
+        result = Reset();
+        opened_ = result == S_OK;
     }
-    const int32_t result = Reset();
+    if (opened_ || !decode_)
+        return result;
+    // Not a WAVE file this reader can play: perhaps a recording the decoder reads (a
+    // compressed format, or a WAVE file whose RIFF size leaves out its data).
+    std::shared_ptr<DecodedData> decoded = decode_(path);
+    if (!decoded)
+        return result;
+    const WaveFormat& format = decoded->Format();
+    WaveFormatPtr record(
+        static_cast<WaveFormat*>(::operator new(sizeof(WaveFormat), std::nothrow)));
+    if (!record)
+        return E_FAIL;
+    *record = format;
+    record->cbSize = 0;
+    Close();
+    format_ = std::move(record);
+    decoded_ = std::move(decoded);
+    result = Reset();
     opened_ = result == S_OK;
     return result;
 }
 
 int32_t WaveFileReader::Reset() {
+    if (decoded_) {
+        decodedAt_ = 0;
+        data_ = RiffChunk{FOURCC_DATA, decoded_->Size(), 0, 0, 0};
+        return S_OK;
+    }
     return SeekWaveData(file_.get(), riff_, &data_);
 }
 
 int32_t WaveFileReader::Read(uint32_t count, uint8_t* destination, uint32_t* actual) {
-    return ReadWaveData(file_.get(), &data_, count, destination, actual);
+    if (!decoded_)
+        return ReadWaveData(file_.get(), &data_, count, destination, actual);
+    const uint32_t n = count < data_.cksize ? count : data_.cksize;
+    *actual = decoded_->ReadAt(decodedAt_, n, destination);
+    decodedAt_ += *actual;
+    data_.cksize = *actual < n ? 0 : data_.cksize - n;
+    return S_OK;
 }
 
 int32_t WaveFileReader::Close() {
     file_.reset();
+    decoded_.reset();
     return S_OK;
 }

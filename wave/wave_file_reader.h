@@ -1,4 +1,6 @@
-// Reads one RIFF WAVE file: its format record and the bytes of its "data" chunk.
+// Reads one RIFF WAVE file: its format record and the bytes of its "data" chunk. A file
+// the WAVE reading refuses is tried with the target's decoder; what that decodes reads as
+// the data of a PCM WAVE file in the decoded format.
 //
 // Calling order: construct, Open, then any number of (Reset, Read), then destroy. Every
 // result is S_OK or E_FAIL.
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "wave/decoded_data.h"
 #include "wave/riff_file.h"
 
 // Laid out exactly like WAVEFORMATEX, since the sound device takes it unchanged. A record
@@ -71,19 +74,23 @@ int32_t ReadWaveData(RiffFile* file, RiffChunk* data, uint32_t count, uint8_t* d
 
 class WaveFileReader {
   public:
-    // `open` gives the file for a path; OpenRiffFile unless a test wraps it.
-    explicit WaveFileReader(RiffFileOpener open = OpenRiffFile);
+    // `open` gives the file for a path, `decode` the decoded data of a file that is not a
+    // WAVE file; the target's own unless a test wraps them.
+    explicit WaveFileReader(RiffFileOpener open = OpenRiffFile,
+                            DecodedDataOpener decode = OpenDecodedData);
     ~WaveFileReader();
     WaveFileReader(const WaveFileReader&) = delete;
     WaveFileReader& operator=(const WaveFileReader&) = delete;
 
     // Frees any format record and closes any file first. Fails without a file or format
     // record when the file cannot be opened or its header is bad; fails holding both when
-    // the "data" chunk is missing. Ends with Reset.
+    // the "data" chunk is missing; either way the decoder is tried next, and a file it
+    // decodes opens in the decoded format. Ends with Reset.
     int32_t Open(const char* path);
     // Rewinds to the first data byte; the remaining count becomes the declared size.
     int32_t Reset();
-    // Copies min(count, remaining) bytes; see ReadWaveData.
+    // Copies min(count, remaining) bytes; see ReadWaveData. Decoded data gives fewer, and
+    // nothing more after them, where its sound ends early.
     int32_t Read(uint32_t count, uint8_t* destination, uint32_t* actual);
     // Closes the file, keeping the format record. Always S_OK.
     int32_t Close();
@@ -92,7 +99,10 @@ class WaveFileReader {
     const WaveFormat* GetFormat() const { return format_.get(); }
     // The count of data bytes not yet read (the data chunk record's size field).
     uint32_t GetDataRemaining() const { return data_.cksize; }
-    bool HasFile() const { return file_ != nullptr; }
+    bool HasFile() const { return file_ != nullptr || decoded_ != nullptr; }
+    // The decoded data of an open file that is not a WAVE file, else null. A sound buffer
+    // may play from it instead of a copy of the data.
+    const std::shared_ptr<DecodedData>& Decoded() const { return decoded_; }
     // The last Open succeeded: the format is known and the data chunk was found.
     bool Opened() const { return opened_; }
 
@@ -102,6 +112,9 @@ class WaveFileReader {
     RiffChunk data_{};
     RiffChunk riff_{};
     RiffFileOpener open_;
+    DecodedDataOpener decode_;
+    std::shared_ptr<DecodedData> decoded_;
+    uint32_t decodedAt_ = 0;  // the next byte Read copies
     bool opened_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include "sound/static_buffer.h"
 #include "sound/mixer/gains.h"
 #include "sound/mixer/sample_format.h"
+#include "wave/decoded_data.h"
 #include "wave/wave_file_reader.h"
 
 namespace {
@@ -78,11 +79,12 @@ class PrimaryBuffer final : public SoundBuffer {
 class SoftwareSoundBuffer final : public SoundBuffer {
   public:
     SoftwareSoundBuffer(SoftwareSoundDevice& device, const SampleLayout& layout,
-                        std::unique_ptr<uint8_t[]> data, uint32_t size,
-                        std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler)
+                        std::unique_ptr<uint8_t[]> data, std::shared_ptr<DecodedData> decoded,
+                        uint32_t size, std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler)
         : device_(device),
           layout_(layout),
           data_(std::move(data)),
+          decoded_(std::move(decoded)),
           size_(size),
           frames_(size / layout.blockAlign),
           resampler_(std::move(resampler)),
@@ -111,6 +113,11 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     int32_t Restore() override { return S_OK; }
     int32_t Lock(uint32_t offset, uint32_t bytes, void** region, uint32_t* regionBytes) override {
         std::lock_guard<std::mutex> lock(device_.mutex_);
+        if (!data_) {
+            *region = nullptr;
+            *regionBytes = 0;
+            return E_INVALIDARG;  // decoded data is not written through a lock
+        }
         return memory_.Lock(data_.get(), size_, offset, bytes, region, regionBytes);
     }
     int32_t Unlock(void* region, uint32_t) override {
@@ -240,13 +247,16 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     double Within(double source) const;
     uint32_t ByteAt(uint64_t out) const;
     size_t Feed(size_t frames, bool* endOfInput);
+    const uint8_t* ReadDecoded(uint64_t at, size_t* count, bool* endOfInput);
     size_t Resample(float* out, size_t frames, double step);
 
     SoftwareSoundDevice& device_;
     const SampleLayout layout_;
-    std::unique_ptr<uint8_t[]> data_;
-    const uint32_t size_;
-    const uint32_t frames_;
+    std::unique_ptr<uint8_t[]> data_;  // or, null:
+    const std::shared_ptr<DecodedData> decoded_;
+    // Lowered where decoded sound turns out to end before its stated size.
+    uint32_t size_;
+    uint32_t frames_;
     std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler_;
 
     bool playing_ = false;
@@ -271,6 +281,7 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     bool renderedEnd_ = false;  // and gave all it had
     uint64_t endOut_ = 0;       // the device frame after the last one of the sound
     std::vector<float> in_ = std::vector<float>(2 * kChunkFrames);
+    std::vector<uint8_t> decodedIn_;
     std::vector<float> out_;
 };
 
@@ -283,7 +294,7 @@ void SoftwareSoundBuffer::Start(double source) {
 }
 
 void SoftwareSoundBuffer::Follow(uint64_t heard) {
-    if (playing_ && !pending_ && !looping_ && renderedEnd_ && heard >= endOut_) {
+    if (playing_ && !pending_ && (!looping_ || frames_ == 0) && renderedEnd_ && heard >= endOut_) {
         // The end of a sound that does not loop, once its last frame is heard.
         playing_ = false;
         cursor_ = CURSOR_AFTER_END;
@@ -322,15 +333,33 @@ uint32_t SoftwareSoundBuffer::ByteAt(uint64_t out) const {
 // that does not loop sets *endOfInput.
 size_t SoftwareSoundBuffer::Feed(size_t frames, bool* endOfInput) {
     uint64_t at = feedFrame_;
-    if (looping_)
+    if (looping_ && frames_ != 0)
         at %= frames_;
     size_t count = frames;
     if (at + count >= frames_) {
         count = static_cast<size_t>(frames_ - std::min<uint64_t>(at, frames_));
-        *endOfInput = !looping_;
+        *endOfInput = !looping_ || frames_ == 0;
     }
-    ToStereoFloat(layout_, data_.get() + at * layout_.blockAlign, count, in_.data());
+    const uint8_t* samples =
+        data_ ? data_.get() + at * layout_.blockAlign : ReadDecoded(at, &count, endOfInput);
+    ToStereoFloat(layout_, samples, count, in_.data());
     return count;
+}
+
+// Reads `*count` frames from `at` of decoded data; where they end early, so does the sound.
+const uint8_t* SoftwareSoundBuffer::ReadDecoded(uint64_t at, size_t* count, bool* endOfInput) {
+    const uint32_t align = layout_.blockAlign;
+    const auto bytes = static_cast<uint32_t>(*count * align);
+    decodedIn_.resize(std::max<size_t>(bytes, 1));
+    const uint32_t got =
+        decoded_->ReadAt(static_cast<uint32_t>(at * align), bytes, decodedIn_.data());
+    if (got < bytes) {
+        *count = got / align;
+        frames_ = static_cast<uint32_t>(at + *count);
+        size_ = frames_ * align;
+        *endOfInput = !looping_ || frames_ == 0;
+    }
+    return decodedIn_.data();
 }
 
 // Runs the resampler for up to `frames` output frames into `out`; fewer once the sound
@@ -413,16 +442,21 @@ int32_t SoftwareSoundDevice::CreateSoundBuffer(const SoundBufferDescription& des
     SampleLayout layout{};
     if (description.bufferBytes == 0 || !DescribeSamples(description.format, &layout))
         return E_INVALIDARG;
-    // Left uninitialised: the caller fills it through Lock before playing.
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[description.bufferBytes]);
-    if (!data)
-        return E_OUTOFMEMORY;
+    // Left uninitialised: the caller fills it through Lock before playing. Decoded data
+    // is read as it plays instead.
+    std::unique_ptr<uint8_t[]> data;
+    if (!description.decoded) {
+        data.reset(new (std::nothrow) uint8_t[description.bufferBytes]);
+        if (!data)
+            return E_OUTOFMEMORY;
+    }
     int error = 0;
     std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler(src_new(kConverter, 2, &error));
     if (!resampler)
         return E_OUTOFMEMORY;
-    auto* made = new (std::nothrow) SoftwareSoundBuffer(
-        *this, layout, std::move(data), description.bufferBytes, std::move(resampler));
+    auto* made =
+        new (std::nothrow) SoftwareSoundBuffer(*this, layout, std::move(data), description.decoded,
+                                               description.bufferBytes, std::move(resampler));
     if (made == nullptr)
         return E_OUTOFMEMORY;
     {

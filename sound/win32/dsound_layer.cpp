@@ -121,6 +121,9 @@ class DirectSoundDeviceAdapter final : public SoundDevice {
 
     int32_t CreateSoundBuffer(const SoundBufferDescription& description,
                               std::unique_ptr<SoundBuffer>* buffer) override {
+        buffer->reset();
+        if (description.decoded)
+            return E_NOTIMPL;  // DirectSound plays only what was written into its buffers
         // DirectSound makes no static buffer above DSBSIZE_MAX; a larger sound streams
         // through a ring that is a buffer of this device.
         if ((description.flags & DSBCAPS_PRIMARYBUFFER) == 0 &&

@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        WaveFileReader reader;
+        WaveFileReader reader(OpenRiffFile, nullptr);  // the RIFF layers alone
         const int32_t opened = reader.Open(argv[i]);
         std::printf("%s open=%s", argv[i], opened == S_OK ? "ok" : "fail");
         if (const WaveFormat* format = reader.GetFormat()) {

@@ -75,6 +75,12 @@ RiffFileOpener Wrapping(unsigned faults, LayerLog* log) {
     };
 }
 
+// The WAVE reading alone; the decoder that takes the files it refuses is tested apart.
+struct WaveOnlyReader : WaveFileReader {
+    explicit WaveOnlyReader(RiffFileOpener open = OpenRiffFile)
+        : WaveFileReader(std::move(open), nullptr) {}
+};
+
 struct CaseName {
     template <typename Case>
     std::string operator()(const ::testing::TestParamInfo<Case>& param) const {
@@ -164,7 +170,7 @@ TEST_P(WaveFormatTest, OpensWithFormatAndData) {
         chunks.push_back({"fact", {0xE9, 0x03, 0, 0}});
     }
     chunks.push_back({"data", data});
-    WaveFileReader reader;
+    WaveOnlyReader reader;
     ASSERT_EQ(S_OK, reader.Open(Write(BuildRiff(chunks)).c_str()));
 
     const WaveFormat* format = reader.GetFormat();
@@ -212,7 +218,7 @@ std::vector<LayoutCase> LayoutCases() {
 class WaveLayoutTest : public WaveReaderTest, public ::testing::WithParamInterface<LayoutCase> {};
 
 TEST_P(WaveLayoutTest, FindsFmtAndData) {
-    WaveFileReader reader;
+    WaveOnlyReader reader;
     ASSERT_EQ(S_OK, reader.Open(Write(BuildRiff(GetParam().chunks)).c_str()));
     ASSERT_NE(nullptr, reader.GetFormat());
     EXPECT_EQ(22050u, reader.GetFormat()->nSamplesPerSec);
@@ -229,7 +235,7 @@ TEST_F(WaveReaderTest, RiffSizeReachingPast32BitOffsetsOpens) {
         {"LIST", PatternBytes(5)}, {"fmt ", FormatBody(1, 2, 44100, 16)}, {"data", data}};
     for (uint32_t riffSize : {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF7u, 0x80000000u}) {
         SCOPED_TRACE(riffSize);
-        WaveFileReader reader;
+        WaveOnlyReader reader;
         ASSERT_EQ(S_OK, reader.Open(Write(BuildRiff(chunks, "RIFF", "WAVE", riffSize)).c_str()));
         EXPECT_EQ(44100u, reader.GetFormat()->nSamplesPerSec);
         EXPECT_EQ(data, ReadRest(&reader));
@@ -272,7 +278,7 @@ std::vector<RefusedCase> RefusedCases() {
 class WaveRefusedTest : public WaveReaderTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(WaveRefusedTest, FailsHoldingNothing) {
-    WaveFileReader reader(Wrapping(NO_FAULT, &log_));
+    WaveOnlyReader reader(Wrapping(NO_FAULT, &log_));
     EXPECT_EQ(E_FAIL, reader.Open(Write(GetParam().file).c_str()));
     EXPECT_EQ(nullptr, reader.GetFormat());
     EXPECT_FALSE(reader.HasFile());
@@ -284,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(Files, WaveRefusedTest, ::testing::ValuesIn(RefusedCase
 TEST_F(WaveReaderTest, RefusesPathsThatAreNoFile) {
     for (const std::string& path :
          {dir_.Path().string(), (dir_.Path() / "missing.wav").string(), std::string()}) {
-        WaveFileReader reader;
+        WaveOnlyReader reader;
         EXPECT_EQ(E_FAIL, reader.Open(path.c_str())) << path;
         EXPECT_EQ(nullptr, reader.GetFormat());
         EXPECT_FALSE(reader.HasFile());
@@ -301,7 +307,7 @@ TEST_F(WaveReaderTest, NoDataChunkFailsHoldingFormatAndFile) {
          {BuildRiff({{"fmt ", fmt}}),
           BuildRiff({{"fmt ", fmt}, {"data", PatternBytes(8)}}, "RIFF", "WAVE", 28)}) {
         {
-            WaveFileReader reader(Wrapping(NO_FAULT, &log_));
+            WaveOnlyReader reader(Wrapping(NO_FAULT, &log_));
             EXPECT_EQ(E_FAIL, reader.Open(Write(file).c_str()));
             ASSERT_NE(nullptr, reader.GetFormat());
             EXPECT_EQ(8000u, reader.GetFormat()->nSamplesPerSec);
@@ -324,7 +330,7 @@ TEST_F(WaveReaderTest, DataPastEndOfFileOpensButCannotBeRead) {
     };
     for (const auto& [file, declared] : cases) {
         SCOPED_TRACE(declared);
-        WaveFileReader reader;
+        WaveOnlyReader reader;
         ASSERT_EQ(S_OK, reader.Open(Write(file).c_str()));
         EXPECT_EQ(declared, reader.GetDataRemaining());
         Bytes out(100);
@@ -337,7 +343,7 @@ TEST_F(WaveReaderTest, DataPastEndOfFileOpensButCannotBeRead) {
 }
 
 TEST_F(WaveReaderTest, EmptyDataChunkReadsNothing) {
-    WaveFileReader reader;
+    WaveOnlyReader reader;
     ASSERT_EQ(S_OK, reader.Open(Write(BuildPcmWave(2, 44100, 16, {})).c_str()));
     EXPECT_EQ(0u, reader.GetDataRemaining());
     EXPECT_TRUE(ReadRest(&reader).empty());
@@ -345,7 +351,7 @@ TEST_F(WaveReaderTest, EmptyDataChunkReadsNothing) {
 
 TEST_F(WaveReaderTest, RemainingCountFollowsReadsAndResets) {
     const Bytes data = PatternBytes(500, 11);
-    WaveFileReader reader;
+    WaveOnlyReader reader;
     ASSERT_EQ(S_OK, reader.Open(Write(BuildPcmWave(1, 8000, 8, data)).c_str()));
     EXPECT_EQ(500u, reader.GetDataRemaining());
 
@@ -372,7 +378,7 @@ TEST_F(WaveReaderTest, RemainingCountFollowsReadsAndResets) {
 
 TEST_F(WaveReaderTest, ReadsDataLargerThanTheBufferThroughIt) {
     const Bytes data = PatternBytes(300001, 13);
-    WaveFileReader reader(Wrapping(NO_FAULT, &log_));
+    WaveOnlyReader reader(Wrapping(NO_FAULT, &log_));
     ASSERT_EQ(S_OK, reader.Open(Write(BuildPcmWave(2, 44100, 16, data)).c_str()));
     const int readsAfterOpen = log_.reads;
     // Uneven pieces so that copies straddle buffer refills.
@@ -405,7 +411,7 @@ class WaveReadFaultTest : public WaveReaderTest,
 TEST_P(WaveReadFaultTest, ReadFailsReportingNothing) {
     // Larger than any layer's I/O buffer, so that the Read must refill it.
     constexpr uint32_t SIZE = 200000;
-    WaveFileReader reader(Wrapping(GetParam().fault, &log_));
+    WaveOnlyReader reader(Wrapping(GetParam().fault, &log_));
     ASSERT_EQ(S_OK, reader.Open(Write(BuildPcmWave(1, 8000, 8, PatternBytes(SIZE))).c_str()));
     Bytes out(SIZE);
     uint32_t actual = 99;
@@ -423,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, WaveReadFaultTest,
                          CaseName());
 
 TEST_F(WaveReaderTest, SeekFailureFailsOpenHoldingFormatAndFile) {
-    WaveFileReader reader(Wrapping(FAIL_SEEK, &log_));
+    WaveOnlyReader reader(Wrapping(FAIL_SEEK, &log_));
     EXPECT_EQ(E_FAIL, reader.Open(Write(BuildPcmWave(1, 8000, 8, {1, 2})).c_str()));
     EXPECT_NE(nullptr, reader.GetFormat());
     EXPECT_TRUE(reader.HasFile());
@@ -433,7 +439,7 @@ TEST_F(WaveReaderTest, SeekFailureFailsOpenHoldingFormatAndFile) {
 }
 
 TEST_F(WaveReaderTest, ReaderWithoutFileFailsReads) {
-    WaveFileReader reader;
+    WaveOnlyReader reader;
     uint8_t byte = 0;
     uint32_t actual = 5;
     EXPECT_EQ(E_FAIL, reader.Reset());

@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A small I/O buffer whose size varies with the input puts refills everywhere: inside
     // chunk headers, the "fmt " body and the data.
     const size_t bufferSize = size % 4 == 0 ? NATIVE_RIFF_BUFFER_SIZE : 1 + size % 97;
-    WaveFileReader reader([data, size, bufferSize](const char*) {
-        return OpenMemoryRiffFile(data, size, bufferSize);
-    });
+    WaveFileReader reader([data, size, bufferSize](
+                              const char*) { return OpenMemoryRiffFile(data, size, bufferSize); },
+                          nullptr);
     if (reader.Open("") != S_OK) {
         return 0;
     }

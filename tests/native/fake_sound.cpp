@@ -245,6 +245,8 @@ int32_t FakeSoundDevice::CreateSoundBuffer(const SoundBufferDescription& d,
     buffer->reset();
     if (int32_t code = system_.FailureFor(name))
         return code;
+    if (d.decoded)
+        return E_NOTIMPL;  // DirectSound's buffers hold only what was written into them
     if (!primary &&
         (d.format == nullptr || d.bufferBytes == 0 || d.bufferBytes > system_.maxBufferBytes_)) {
         return E_INVALIDARG;
