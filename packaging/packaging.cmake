@@ -25,6 +25,17 @@ if(WIN32)
   return()
 endif()
 
+# The types the program opens: WAVE files, and the recordings and videos whose sound FFmpeg
+# decodes; for the desktop entry and the AppStream data.
+set(VELMORIN_MIME_TYPES
+  audio/wav audio/x-wav audio/vnd.wave
+  audio/mpeg audio/mp4 audio/x-m4a audio/aac audio/x-aac audio/ogg audio/x-vorbis+ogg
+  audio/opus audio/x-opus+ogg audio/flac audio/x-flac audio/x-ms-wma audio/AMR audio/AMR-WB
+  audio/x-aiff audio/x-wavpack audio/x-ape audio/ac3 audio/basic audio/x-matroska audio/webm
+  video/mp4 video/quicktime video/3gpp video/3gpp2 video/x-matroska video/webm video/x-msvideo
+  video/x-ms-wmv video/x-ms-asf video/mpeg video/mp2t video/x-flv)
+set(VELMORIN_DESKTOP_MIME_TYPES "${VELMORIN_MIME_TYPES};")
+string(REPLACE ";" "</mediatype>\n    <mediatype>" VELMORIN_APPSTREAM_MIME_TYPES "${VELMORIN_MIME_TYPES}")
 include(GNUInstallDirs)
 foreach(file velmorin.desktop velmorin.metainfo.xml velmorin.1 changelog)
   configure_file(${VELMORIN_PACKAGING}/linux/${file}.in ${VELMORIN_GENERATED}/${file} @ONLY)

@@ -32,6 +32,10 @@ class DecodedData {
 // Windows, where only WAVE files open).
 std::shared_ptr<DecodedData> OpenDecodedData(const char* path);
 
+// The names of the files the decoder opens, as filter patterns ("*.mp3;*.m4a;..."); empty
+// where there is no decoder.
+const char* DecodedFilePatterns();
+
 // How a reader gets decoded data; tests pass their own.
 using DecodedDataOpener = std::function<std::shared_ptr<DecodedData>(const char* path)>;
 

@@ -4,3 +4,7 @@
 std::shared_ptr<DecodedData> OpenDecodedData(const char*) {
     return nullptr;
 }
+
+const char* DecodedFilePatterns() {
+    return "";
+}

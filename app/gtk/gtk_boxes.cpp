@@ -8,8 +8,11 @@
 
 #include "app/gtk/gtk_dialog.h"
 #include "res/dialog_template.h"
+#include "wave/decoded_data.h"
 
 namespace {
+
+constexpr char kDecodedFilterName[] = "Sound and Video Files";
 
 // A Windows filter pattern as a GTK one: "*.*" matches every name, and letters match
 // either case.
@@ -156,7 +159,15 @@ bool GtkMainDialog::ChooseOpenFile(const OpenFileRequest& request) {
     GtkWidget* chooser = owner.get();
     GtkFileChooser* files = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_local_only(files, TRUE);
-    AddFilters(files, request.filter, request.filterIndex);
+    // What the decoder opens comes first and is chosen, so that an MP3 shows without a
+    // change of filter; the program's own filters follow as it asks for them.
+    if (DecodedFilePatterns()[0] != '\0') {
+        std::string block = std::string(kDecodedFilterName) + '\0' + DecodedFilePatterns() + '\0';
+        AddFilters(files, block.c_str(), 1);
+        AddFilters(files, request.filter, 0);
+    } else {
+        AddFilters(files, request.filter, request.filterIndex);
+    }
     if (request.initialDir != nullptr && request.initialDir[0] != '\0')
         gtk_file_chooser_set_current_folder(files, request.initialDir);
     // The path chosen last is offered again: its folder, with it selected.

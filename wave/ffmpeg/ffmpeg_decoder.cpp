@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <string>
 
 #include "wave/decoded_window.h"
@@ -73,9 +74,10 @@ class FfmpegDecoder final : public SoundDecoder {
     FrameOwner frame_{av_frame_alloc()};
     AVStream* stream_ = nullptr;
     int rate_ = 0;
-    int channels_ = 0;      // out
-    int64_t origin_ = 0;    // pts of the first sound
-    int64_t expected_ = 0;  // frame after the last one converted
+    int channels_ = 0;         // out
+    int64_t origin_ = 0;       // pts of the first sound
+    int64_t expected_ = 0;     // frame after the last one converted
+    bool continuing_ = false;  // and the next one follows it
     bool drained_ = false;
     bool held_ = false;  // frame_ holds a decoded frame not yet handed out
     int resamplerFormat_ = -1;
@@ -110,8 +112,10 @@ bool FfmpegDecoder::Open(const char* path) {
         return false;
 
     int64_t end = AV_NOPTS_VALUE;
+    // A length from the bit rate is a guess, except for samples of a constant size.
     if (stream_->duration > 0 &&
-        input_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+        (input_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE ||
+         av_get_bits_per_sample(stream_->codecpar->codec_id) > 0)) {
         end = (stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0) + stream_->duration;
     } else {
         // Only a guess from the bit rate: the packets' own times say where the sound ends.
@@ -255,6 +259,7 @@ int64_t FfmpegDecoder::SoundEnd(int64_t stated) {
 bool FfmpegDecoder::SeekTo(int64_t target) {
     held_ = false;
     drained_ = false;
+    continuing_ = false;
     // The start is the stream's first packet, whatever time it carries.
     const int64_t start = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
     const int64_t at =
@@ -331,6 +336,12 @@ bool FfmpegDecoder::Convert(std::vector<int16_t>* samples, uint64_t* first) {
     samples->resize(static_cast<size_t>(made) * static_cast<size_t>(channels_));
     const int64_t pts = frame_->best_effort_timestamp;
     int64_t at = pts != AV_NOPTS_VALUE ? FrameOf(pts) : expected_;
+    // Times coarser than a frame (Matroska's and ASF's milliseconds) would leave gaps or
+    // overlaps between stretches: within a millisecond of where the last one ended, the
+    // next goes on from there.
+    if (continuing_ && std::llabs(at - expected_) <= rate_ / 1000 + 1)
+        at = expected_;
+    continuing_ = true;
     expected_ = at + made;
     if (at < 0) {
         // Before the first sound (a seek's pre-roll at the start): not part of the data.
@@ -350,6 +361,12 @@ bool FfmpegDecoder::Decode(std::vector<int16_t>* samples, uint64_t* first) {
 }
 
 }  // namespace
+
+const char* DecodedFilePatterns() {
+    return "*.wav;*.mp3;*.m4a;*.m4b;*.aac;*.ogg;*.oga;*.opus;*.flac;*.wma;*.amr;*.awb;*.dss;"
+           "*.aif;*.aiff;*.caf;*.wv;*.ape;*.ac3;*.au;*.mka;*.mp4;*.m4v;*.mov;*.3gp;*.3g2;"
+           "*.mkv;*.webm;*.avi;*.wmv;*.asf;*.mpg;*.mpeg;*.ts;*.flv";
+}
 
 std::shared_ptr<DecodedData> OpenDecodedData(const char* path) {
     av_log_set_level(AV_LOG_QUIET);
