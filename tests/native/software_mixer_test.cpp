@@ -9,6 +9,7 @@
 
 #include "base/result.h"
 #include "sound/mixer/software_mixer.h"
+#include "wave/decoded_data.h"
 #include "tests/native/clock_output.h"
 #include "wave/wave_file_reader.h"
 
@@ -204,6 +205,55 @@ TEST_F(SoftwareMixerTest, AFileAtAnotherRateEndsWhenItsLastFrameIsHeardAtAnyOutp
     EXPECT_TRUE(device_.Sounding(output_.HeardFrames()));
     Run(100);
     EXPECT_EQ(Cursor(), 2 * 800u);
+}
+
+// Decoded sound: a sine whose recording said it was longer than the sound it holds.
+class SineData final : public DecodedData {
+  public:
+    SineData(uint32_t frames, uint32_t heldFrames) : frames_(frames), held_(heldFrames) {}
+    const WaveFormat& Format() const override { return format_; }
+    uint32_t Size() const override { return 2 * frames_; }
+    uint32_t ReadAt(uint32_t offset, uint32_t count, uint8_t* destination) override {
+        ++reads;
+        const uint32_t end = 2 * held_;
+        const uint32_t n = offset >= end ? 0 : std::min(count, end - offset) & ~1u;
+        for (uint32_t i = 0; i < n / 2; ++i) {
+            const auto v =
+                static_cast<int16_t>(16384 * std::sin(2 * kPi * 1000 * (offset / 2 + i) / kRate));
+            std::memcpy(destination + 2 * i, &v, 2);
+        }
+        return n;
+    }
+    int reads = 0;
+
+  private:
+    const WaveFormat format_{1, 1, kRate, 2 * kRate, 2, 16, 0};
+    const uint32_t frames_;
+    const uint32_t held_;
+};
+
+TEST_F(SoftwareMixerTest, DecodedDataPlaysAsItIsReadAndEndsWhereItsSoundDoes) {
+    auto data = std::make_shared<SineData>(2 * kRate, kRate);  // says 2 s, holds 1 s
+    ASSERT_EQ(device_.CreateSoundBuffer({SOUND_CAPS_STATIC, data->Size(), &data->Format(), data},
+                                        &buffer_),
+              S_OK);
+    void* region = nullptr;
+    uint32_t bytes = 0;
+    EXPECT_EQ(buffer_->Lock(0, 2, &region, &bytes), E_INVALIDARG) << "nothing to write into";
+    EXPECT_EQ(data->reads, 0);
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    ASSERT_EQ(buffer_->SetCurrentPosition(2 * At(600)), S_OK);  // a skip, heard at once
+    Run(300);
+    EXPECT_EQ(Cursor(), 2 * At(900));
+    const std::vector<double> heard = Side(0, At(600), 0);
+    EXPECT_NEAR(Hz(heard), 1000, 10);
+    EXPECT_LT(LargestStep(heard), 0.5 * 2 * kPi * 1000 / kRate * 1.2) << "no gap at the skip";
+    Run(99);
+    EXPECT_TRUE(Playing());
+    Run(2);
+    EXPECT_FALSE(Playing()) << "the sound ended after 1 s, not at the stated 2 s";
+    EXPECT_EQ(Cursor(), 0u);
 }
 
 TEST_F(SoftwareMixerTest, RefusesWhatItCannotPlayAndKeepsTheOutputFormat) {

@@ -47,6 +47,25 @@ TEST_F(SoundBufferTest, StartFillsANewBufferAppliesTheSlidersAndPlaysFromTheStar
     EXPECT_EQ(dialog.Control(IDC_FREQUENCY_TEXT).text, "100");
 }
 
+// A WAVE file whose RIFF size leaves its data out is decoded; a layer that cannot play
+// decoded data gets all of it copied in, as from a WAVE file.
+TEST_F(SoundBufferTest, DecodedDataGoesToALayerThatCannotPlayItAsACopy) {
+    const Bytes data = PatternBytes(16000, 9);
+    Load(BuildRiff({{"fmt ", FormatBody(1, 1, 8000, 16)}, {"data", data}}, "RIFF", "WAVE", 20));
+    ASSERT_NE(nullptr, SoundOutput.reader->Decoded());
+    sound.Log().clear();
+    EXPECT_EQ(StartPlayback(dialog, 0, SOUND_CAPS_GLOBALFOCUS), 0);
+    const std::vector<std::string> created(sound.Log().begin(), sound.Log().begin() + 4);
+    const std::vector<std::string> expected = {
+        "CreateSoundBuffer secondary flags=0x80e2 bytes=16000",  // from the decoder: refused
+        "CreateSoundBuffer secondary flags=0x80e2 bytes=16000",
+        "GetStatus",
+        "Lock 0 16000",
+    };
+    EXPECT_EQ(created, expected);
+    EXPECT_EQ(sound.LastBuffer()->Data(), data);
+}
+
 TEST_F(SoundBufferTest, EveryStartReplacesTheBufferAndBeginsAtByteZero) {
     LoadBytes(16000);
     ASSERT_EQ(StartPlayback(dialog, 0, 0), 0);
