@@ -2,7 +2,9 @@
 # Runs every end-to-end scenario against the built velmorin.exe; prints PASS/FAIL lines
 # and a last line "e2e: N passed, N failed". Exit status 1 on any failure.
 #
-# Each scenario file runs once. Checks that depend on timing take their expectations from
+# Each scenario file runs once. E2E_ONLY (a file name pattern, e.g. "test_native_program*")
+# and E2E_SCENARIOS (a scenario function pattern, for the native files) narrow a run down
+# while working on one. Checks that depend on timing take their expectations from
 # what was measured (byte offsets in a recording, or the program's own state polled until
 # a deadline), never from the length of a sleep.
 set -u
@@ -19,6 +21,8 @@ fi
 
 run_file() {  # scenario file: runs it, then ends whatever it left running
     local started=$SECONDS
+    # shellcheck disable=SC2053
+    [[ $(basename "$1") == ${E2E_ONLY:-*} ]] || return 0
     . "$1"
     # Whatever a failed scenario left running, by the ids of what it started.
     e2e_end_own

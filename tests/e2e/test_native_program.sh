@@ -312,8 +312,63 @@ e2e_scenario_native_no_sound_server() {
     e2e_check "native: dismissing it ends the program with status 1" e2e_exits_with 1
 }
 
+# Recordings that are not WAVE files: the sweep encoded by ffmpeg, opened from the command
+# line, played, paused and resumed, and judged from the recording as the WAVE file is. The
+# decoded sound is 16-bit PCM at the codec's rate, so a byte of the position text is
+# (rate / 8000 * 2) bytes per byte of the 8-bit sweep.
+e2e_scenario_native_decoded_recordings() {
+    local sweep=$E2E_OUT/native-sweep8.wav format codec rate file
+    "$E2E_BIN/make_sweep" "$sweep" 8 >/dev/null  # 64000 bytes
+    for format in "mp3 libmp3lame 8000" "m4a aac 8000" "opus libopus 48000"; do
+        read -r format codec rate <<<"$format"
+        file=$E2E_OUT/native-sweep8.$format
+        ffmpeg -nostdin -v error -y -i "$sweep" -c:a "$codec" -ar "$rate" "$file"
+        local label="native: $format" per=$((rate / 8000 * 2))
+        e2e_record_start "native-$format"
+        e2e_start_native -- "$file"
+        e2e_check "$label opens from the command line" e2e_wait_window "Velmorin - [" 15 ||
+            { e2e_record_stop >/dev/null; continue; }
+        e2e_check "$label: title, status, frequency thumb" e2e_until 5 _native_loaded "$file" "$rate"
+        sleep 1
+        e2e_focus '^Velmorin - '
+        xdotool key alt+p
+        e2e_status_becomes "Playing" 5
+        e2e_until 5 e2e_native_position_past $((16000 * per))
+        xdotool key alt+a
+        e2e_status_becomes "Paused." 5
+        local paused_at
+        paused_at=$(e2e_text 1017)
+        sleep 0.3
+        xdotool key alt+a
+        e2e_status_becomes "Playing" 5
+        e2e_until 5 e2e_native_position_past $((paused_at + 8000 * per))
+        xdotool key alt+s
+        e2e_status_becomes "Sound stopped." 5
+        xdotool key Escape
+        e2e_wait_exit 10
+        local lines a0 a1 b0
+        lines=$(e2e_native_stretches "$(e2e_record_stop)" "$sweep")
+        echo "$lines" >&2
+        read -r a0 a1 <<<"$(_native_offsets "$lines" 1)"
+        read -r b0 _ <<<"$(_native_offsets "$lines" 2)"
+        e2e_check "$label: two stretches heard" e2e_equals "$(wc -l <<<"$lines")" 2
+        e2e_check "$label: Play starts at its first byte" e2e_near "${a0:-x}" 0 250
+        e2e_check "$label: the pause stops where the position says" \
+            e2e_near "${a1:-x}" $((paused_at / per)) 250
+        e2e_check "$label: the resume starts 3000 of its bytes earlier" \
+            e2e_near "${b0:-x}" $(((paused_at - 3000) / per)) 250
+    done
+}
+
+_native_loaded() {  # path rate
+    e2e_dump_of "Velmorin - " 50 &&
+        e2e_has "window title=Velmorin - [$1] role=frame app=org.velmorin.Velmorin" &&
+        [ "$(e2e_text 1016)|$(e2e_field 1003 pos)" = "File loaded.|$2" ]
+}
+
 e2e_native_scenarios "native" e2e_scenario_native_first_state \
     e2e_scenario_native_transport \
+    e2e_scenario_native_decoded_recordings \
     e2e_scenario_native_automatic_pausing \
     e2e_scenario_native_position_text_while_playing \
     e2e_scenario_native_hotkeys_from_xterm \

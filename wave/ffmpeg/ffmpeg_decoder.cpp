@@ -57,6 +57,7 @@ class FfmpegDecoder final : public SoundDecoder {
     bool Decode(std::vector<int16_t>* samples, uint64_t* first) override;
 
   private:
+    bool OpenInput();
     bool OpenStream();
     bool NextFrame();
     int64_t EndByScan();
@@ -66,6 +67,7 @@ class FfmpegDecoder final : public SoundDecoder {
     bool ConfigureResampler();
     int64_t FrameOf(int64_t pts) const;
 
+    std::string path_;
     Deadline deadline_;
     InputOwner input_;
     CodecOwner codec_;
@@ -88,27 +90,11 @@ class FfmpegDecoder final : public SoundDecoder {
 };
 
 bool FfmpegDecoder::Open(const char* path) {
-    if (!packet_ || !frame_)
+    if (!packet_ || !frame_ || path == nullptr)
         return false;
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr)
-        return false;
+    path_ = path;
     deadline_ = {true, std::chrono::steady_clock::now() + kOpenTime};
-    raw->interrupt_callback = {Interrupted, &deadline_};
-    AVDictionary* options = nullptr;
-    // Only the file itself: a name is never taken for a network address or another protocol.
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    av_dict_set(&options, "format_whitelist", kContainers, 0);
-    const std::string url = std::string("file:") + path;
-    const int opened = avformat_open_input(&raw, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
-        return false;  // FFmpeg has freed the context
-    input_.reset(raw);
-    // A format guessed from a few stray bytes is no recording.
-    if (input_->probe_score <= AVPROBE_SCORE_RETRY)
-        return false;
-    if (avformat_find_stream_info(input_.get(), nullptr) < 0 || !OpenStream())
+    if (!OpenInput())
         return false;
 
     int64_t end = AV_NOPTS_VALUE;
@@ -160,6 +146,36 @@ bool FfmpegDecoder::Open(const char* path) {
     format_.wBitsPerSample = 16;
     format_.cbSize = 0;
     return true;
+}
+
+// Opens the file afresh; from the start, this is the only way that every demuxer and
+// decoder gives what it gave the first time (a seek to the start may skip an AAC priming
+// frame or a start padding).
+bool FfmpegDecoder::OpenInput() {
+    codec_.reset();
+    input_.reset();
+    stream_ = nullptr;
+    held_ = false;
+    drained_ = false;
+    continuing_ = false;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr)
+        return false;
+    raw->interrupt_callback = {Interrupted, &deadline_};
+    AVDictionary* options = nullptr;
+    // Only the file itself: a name is never taken for a network address or another protocol.
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", kContainers, 0);
+    const std::string url = "file:" + path_;
+    const int opened = avformat_open_input(&raw, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return false;  // FFmpeg has freed the context
+    input_.reset(raw);
+    // A format guessed from a few stray bytes is no recording.
+    if (input_->probe_score <= AVPROBE_SCORE_RETRY)
+        return false;
+    return avformat_find_stream_info(input_.get(), nullptr) >= 0 && OpenStream();
 }
 
 bool FfmpegDecoder::OpenStream() {
@@ -257,14 +273,12 @@ int64_t FfmpegDecoder::SoundEnd(int64_t stated) {
 }
 
 bool FfmpegDecoder::SeekTo(int64_t target) {
+    if (target <= 0)
+        return OpenInput();
     held_ = false;
     drained_ = false;
     continuing_ = false;
-    // The start is the stream's first packet, whatever time it carries.
-    const int64_t start = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
-    const int64_t at =
-        target <= 0 ? start
-                    : origin_ + av_rescale_q(target, AVRational{1, rate_}, stream_->time_base);
+    const int64_t at = origin_ + av_rescale_q(target, AVRational{1, rate_}, stream_->time_base);
     const int index = stream_->index;
     if (avformat_seek_file(input_.get(), index, INT64_MIN, at, at, 0) < 0 &&
         av_seek_frame(input_.get(), index, at, AVSEEK_FLAG_BACKWARD) < 0)
@@ -336,10 +350,10 @@ bool FfmpegDecoder::Convert(std::vector<int16_t>* samples, uint64_t* first) {
     samples->resize(static_cast<size_t>(made) * static_cast<size_t>(channels_));
     const int64_t pts = frame_->best_effort_timestamp;
     int64_t at = pts != AV_NOPTS_VALUE ? FrameOf(pts) : expected_;
-    // Times coarser than a frame (Matroska's and ASF's milliseconds) would leave gaps or
-    // overlaps between stretches: within a millisecond of where the last one ended, the
-    // next goes on from there.
-    if (continuing_ && std::llabs(at - expected_) <= rate_ / 1000 + 1)
+    // Decoded frames follow each other: counted from where a run of decoding began, as
+    // playing from the start counts them. Frame times are coarser (Matroska's and ASF's
+    // milliseconds) or estimated within a page (Ogg's), and would leave gaps or overlaps.
+    if (continuing_)
         at = expected_;
     continuing_ = true;
     expected_ = at + made;
