@@ -31,6 +31,10 @@ for seed in "mp3 -c:a libmp3lame -b:a 32k" "m4a -c:a aac -b:a 32k" "alac.m4a -c:
     ffmpeg -nostdin -v error -y -f lavfi -i "sine=f=440:r=8000:d=0.3" ${seed#* } \
         "$out/decoded-seeds/tone.${seed%% *}"
 done
+# AMR has no encoder here: 12.2 kbit/s frames of arbitrary bits, which its decoder reads.
+python3 -c 'import random, sys; random.seed(1); sys.stdout.buffer.write(b"#!AMR\n" + b"".join(
+    bytes([0x3C] + [random.getrandbits(8) for _ in range(31)]) for _ in range(20)))' \
+    >"$out/decoded-seeds/frames.amr"
 
 cd "$out"
 status=0
