@@ -305,19 +305,25 @@ TEST(GtkDialog, ModalBoxesKeepTimersArrivingAndReturnOnceClosed) {
                 return 0;
             auto* files = GTK_FILE_CHOOSER(chooser);
             if (!selected) {
+                // What the decoder opens comes first and is chosen; then the request's.
                 GSList* filters = gtk_file_chooser_list_filters(files);
-                EXPECT_EQ(g_slist_length(filters), 2u);
-                auto* wav = GTK_FILE_FILTER(g_slist_nth_data(filters, 0));
-                auto* all = GTK_FILE_FILTER(g_slist_nth_data(filters, 1));
+                EXPECT_EQ(g_slist_length(filters), 3u);
+                auto* decoded = GTK_FILE_FILTER(g_slist_nth_data(filters, 0));
+                auto* wav = GTK_FILE_FILTER(g_slist_nth_data(filters, 1));
+                auto* all = GTK_FILE_FILTER(g_slist_nth_data(filters, 2));
                 g_slist_free(filters);
+                EXPECT_STREQ(gtk_file_filter_get_name(decoded), "Sound and Video Files");
                 EXPECT_STREQ(gtk_file_filter_get_name(wav), "Wave Files");
                 EXPECT_STREQ(gtk_file_filter_get_name(all), "All Files");
-                EXPECT_EQ(gtk_file_chooser_get_filter(files), wav);
+                EXPECT_EQ(gtk_file_chooser_get_filter(files), decoded);
                 auto shows = [](GtkFileFilter* filter, const char* name) {
                     GtkFileFilterInfo info{GTK_FILE_FILTER_DISPLAY_NAME, nullptr, nullptr, name,
                                            nullptr};
                     return gtk_file_filter_filter(filter, &info) != FALSE;
                 };
+                EXPECT_TRUE(shows(decoded, "Talk.MP3") && shows(decoded, "call.m4a") &&
+                            shows(decoded, "meeting.webm") && shows(decoded, "take.wav"));
+                EXPECT_FALSE(shows(decoded, "notes.txt") || shows(decoded, "photo.png"));
                 EXPECT_TRUE(shows(wav, "X.WAV") && shows(wav, "take.wav"));
                 EXPECT_FALSE(shows(wav, "README") || shows(wav, "take.wav.txt"));
                 EXPECT_TRUE(shows(all, "README") && shows(all, "notes.txt"));  // dot or none
