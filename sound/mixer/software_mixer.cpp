@@ -1,6 +1,6 @@
 #include "sound/mixer/software_mixer.h"
 
-#include <samplerate.h>
+#include <soxr.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "base/result.h"
 #include "sound/buffer_position.h"
@@ -23,17 +24,29 @@ constexpr uint32_t kMinFrequency = 100;
 constexpr uint32_t kMaxFrequency = 200000;
 // Frames handed to the resampler at a time.
 constexpr size_t kChunkFrames = 256;
-// The converter: band-limited like the better ones, at a cost far below 1 % of a core for
-// speech at these rates (scripts/bench-software-mixer.sh measures it).
-constexpr int kConverter = SRC_SINC_FASTEST;
+// The converter: libsoxr's high quality (linear phase, 20 bits, flat to 91 % of the lower
+// Nyquist frequency), which costs about a sixth of what libsamplerate's fastest sinc did
+// (scripts/bench-software-mixer.sh measures both). At 1:1 it copies.
+constexpr unsigned long kQuality = SOXR_HQ;
 // The lead-in before a point where rendering starts again: source frames, and at most the
 // output frames it may cost (a slow frequency would otherwise throw away seconds).
 constexpr double kLeadInFrames = 256;
 constexpr double kLeadInOutput = 512;
 
 struct ResamplerDeleter {
-    void operator()(SRC_STATE* state) const { src_delete(state); }
+    void operator()(soxr_t resampler) const { soxr_delete(resampler); }
 };
+using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, ResamplerDeleter>;
+
+// A converter from `frequency` to `rate`; null when there is no memory for it.
+Resampler MakeResampler(uint32_t frequency, uint32_t rate) {
+    const soxr_quality_spec_t quality = soxr_quality_spec(kQuality, 0);
+    soxr_error_t error = nullptr;
+    Resampler made(soxr_create(frequency, rate, 2, &error, nullptr, &quality, nullptr));
+    if (error != nullptr)
+        made.reset();
+    return made;
+}
 
 // Where rendering of one stretch began: output frame `out` plays source frame `source`
 // (unwrapped past the end of a loop), and each later output frame `step` source frames on.
@@ -80,14 +93,13 @@ class SoftwareSoundBuffer final : public SoundBuffer {
   public:
     SoftwareSoundBuffer(SoftwareSoundDevice& device, const SampleLayout& layout,
                         std::unique_ptr<uint8_t[]> data, std::shared_ptr<DecodedData> decoded,
-                        uint32_t size, std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler)
+                        uint32_t size)
         : device_(device),
           layout_(layout),
           data_(std::move(data)),
           decoded_(std::move(decoded)),
           size_(size),
           frames_(size / layout.blockAlign),
-          resampler_(std::move(resampler)),
           frequency_(layout.rate) {}
 
     ~SoftwareSoundBuffer() override {
@@ -242,13 +254,15 @@ class SoftwareSoundBuffer final : public SoundBuffer {
 
     // With the device's lock held.
     void Start(double source);
+    // A new converter at the present ratio, from which device frame `at` plays `source`.
+    void Restart(uint64_t at, double source);
     void Follow(uint64_t heard);
     double SourceAt(uint64_t out) const;
     double Within(double source) const;
     uint32_t ByteAt(uint64_t out) const;
     size_t Feed(size_t frames, bool* endOfInput);
     const uint8_t* ReadDecoded(uint64_t at, size_t* count, bool* endOfInput);
-    size_t Resample(float* out, size_t frames, double step);
+    size_t Resample(float* out, size_t frames);
 
     SoftwareSoundDevice& device_;
     const SampleLayout layout_;
@@ -257,7 +271,8 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     // Lowered where decoded sound turns out to end before its stated size.
     uint32_t size_;
     uint32_t frames_;
-    std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler_;
+    // Runs at one ratio, so it is made again whenever rendering starts again.
+    Resampler resampler_;
 
     bool playing_ = false;
     bool looping_ = false;
@@ -364,25 +379,23 @@ const uint8_t* SoftwareSoundBuffer::ReadDecoded(uint64_t at, size_t* count, bool
 
 // Runs the resampler for up to `frames` output frames into `out`; fewer once the sound
 // has ended, when it also sets where the end is heard.
-size_t SoftwareSoundBuffer::Resample(float* out, size_t frames, double step) {
+size_t SoftwareSoundBuffer::Resample(float* out, size_t frames) {
     size_t produced = 0;
-    while (produced < frames && !renderedEnd_) {
-        bool endOfInput = inputEnded_;
-        const size_t offered = inputEnded_ ? 0 : Feed(kChunkFrames, &endOfInput);
-        SRC_DATA data{};
-        data.data_in = in_.data();
-        data.data_out = out + 2 * produced;
-        data.input_frames = static_cast<long>(offered);
-        data.output_frames = static_cast<long>(frames - produced);
-        data.end_of_input = endOfInput ? 1 : 0;
-        data.src_ratio = 1.0 / step;
-        if (src_process(resampler_.get(), &data) != 0)
+    while (produced < frames && !renderedEnd_ && resampler_) {
+        // After the last frame a null input drains what the converter still holds.
+        const bool draining = inputEnded_;
+        bool endOfInput = false;
+        const size_t offered = draining ? 0 : Feed(kChunkFrames, &endOfInput);
+        size_t used = 0;
+        size_t made = 0;
+        if (soxr_process(resampler_.get(), draining ? nullptr : in_.data(), offered, &used,
+                         out + 2 * produced, frames - produced, &made) != nullptr)
             break;
-        feedFrame_ += static_cast<uint64_t>(data.input_frames_used);
-        produced += static_cast<size_t>(data.output_frames_gen);
-        if (endOfInput && static_cast<size_t>(data.input_frames_used) == offered)
+        feedFrame_ += used;
+        produced += made;
+        if (endOfInput && used == offered)
             inputEnded_ = true;
-        if (inputEnded_ && data.output_frames_gen == 0) {
+        if (draining && made == 0) {
             // The sound ends where the cursor reaches its last frame.
             renderedEnd_ = true;
             const Checkpoint& last = checkpoints_.back();
@@ -393,32 +406,38 @@ size_t SoftwareSoundBuffer::Resample(float* out, size_t frames, double step) {
     return produced;
 }
 
+void SoftwareSoundBuffer::Restart(uint64_t at, double source) {
+    const double step = static_cast<double>(frequency_) / device_.rate_;
+    resampler_ = MakeResampler(frequency_, device_.rate_);
+    inputEnded_ = false;
+    renderedEnd_ = false;
+    // The resampler starts a little before, so that its filter holds the sound that led up
+    // to this point: going on after a Stop or a change is then seamless. What it makes of
+    // that lead-in is thrown away.
+    const double lead = std::min(kLeadInFrames, std::floor(kLeadInOutput * step));
+    const double first = std::max(0.0, std::floor(source) - lead);
+    const auto skip = static_cast<size_t>(std::llround((source - first) / step));
+    feedFrame_ = static_cast<uint64_t>(first);
+    checkpoints_.push_back({at, first + static_cast<double>(skip) * step, step});
+    step_ = step;
+    out_.resize(2 * skip);
+    Resample(out_.data(), skip);
+}
+
 void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
     if (!playing_ || memory_.Locked() || frames_ == 0)
         return;
     const double step = static_cast<double>(frequency_) / device_.rate_;
     if (pending_) {
         pending_ = false;
-        src_reset(resampler_.get());
-        inputEnded_ = false;
-        renderedEnd_ = false;
-        // The resampler starts a little before, so that its filter holds the sound that
-        // led up to this point: going on after a Stop or a change is then seamless. What
-        // it makes of that lead-in is thrown away.
-        const double lead = std::min(kLeadInFrames, std::floor(kLeadInOutput * step));
-        const double first = std::max(0.0, std::floor(startSource_) - lead);
-        const auto skip = static_cast<size_t>(std::llround((startSource_ - first) / step));
-        feedFrame_ = static_cast<uint64_t>(first);
-        checkpoints_.assign(1, {at, first + static_cast<double>(skip) * step, step});
-        step_ = step;
-        out_.resize(2 * std::max(frames, skip));
-        Resample(out_.data(), skip, step);
-    } else if (step != step_) {
-        checkpoints_.push_back({at, SourceAt(at), step});
-        step_ = step;
+        Restart(at, startSource_);
+    } else if (step != step_ && !renderedEnd_) {
+        // A frequency set just before the output takes back what it holds: the converter
+        // runs at one ratio, so it starts again from the sound heard at this frame.
+        Restart(at, Within(SourceAt(at)));
     }
     out_.resize(2 * frames);
-    const size_t produced = Resample(out_.data(), frames, step);
+    const size_t produced = Resample(out_.data(), frames);
     const StereoGains gains = GainsFor(volume_, pan_);
     for (size_t i = 0; i < produced; ++i) {
         mix[2 * i] += out_[2 * i] * gains.left;
@@ -450,13 +469,8 @@ int32_t SoftwareSoundDevice::CreateSoundBuffer(const SoundBufferDescription& des
         if (!data)
             return E_OUTOFMEMORY;
     }
-    int error = 0;
-    std::unique_ptr<SRC_STATE, ResamplerDeleter> resampler(src_new(kConverter, 2, &error));
-    if (!resampler)
-        return E_OUTOFMEMORY;
-    auto* made =
-        new (std::nothrow) SoftwareSoundBuffer(*this, layout, std::move(data), description.decoded,
-                                               description.bufferBytes, std::move(resampler));
+    auto* made = new (std::nothrow) SoftwareSoundBuffer(
+        *this, layout, std::move(data), description.decoded, description.bufferBytes);
     if (made == nullptr)
         return E_OUTOFMEMORY;
     {

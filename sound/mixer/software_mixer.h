@@ -5,7 +5,7 @@
 //
 // Buffers keep the SoundBuffer contract of a static buffer of any size up to 0xFFFFFFFF
 // bytes, in memory, in any format that DescribeSamples accepts (others are refused with
-// E_INVALIDARG). Frequency (100 to 200000, resampled with libsamplerate), pan and volume
+// E_INVALIDARG). Frequency (100 to 200000, resampled with libsoxr), pan and volume
 // act from the next frame heard. The play cursor is the byte offset of what is being
 // heard: the output's heard frames mapped back through the rates in force when they were
 // rendered. Play, Stop, a move of the cursor and a change of frequency, pan or volume make
