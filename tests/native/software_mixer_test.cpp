@@ -183,6 +183,25 @@ TEST_F(SoftwareMixerTest, StopTakesBackWhatTheOutputHeldAndPlayGoesOnWithoutAGap
     EXPECT_NEAR(Hz(heard), 230, 3);
 }
 
+TEST_F(SoftwareMixerTest, AFileAtAnotherRateGoesOnAfterAStopWithoutAGapOrARepeat) {
+    Make(8000, 237, 8000);  // resampled; the Stop falls between zero crossings
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    const uint64_t stoppedAt = At(300);
+    ASSERT_EQ(buffer_->Stop(), S_OK);
+    EXPECT_EQ(Cursor(), 2 * 2400u);
+    Run(200);
+    const uint64_t playedAt = At(500);
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(300);
+    EXPECT_NEAR(Cursor(), 2 * 4800.0, 2);  // within a frame, on a whole output frame
+    std::vector<double> heard = Side(0, stoppedAt, 0);
+    const std::vector<double> after = Side(playedAt, RenderedFrames(), 0);
+    heard.insert(heard.end(), after.begin(), after.end());
+    EXPECT_LT(LargestStep(heard), 0.5 * 2 * kPi * 237 / kRate * 1.2);
+    EXPECT_NEAR(Hz(heard), 237, 3);
+}
+
 TEST_F(SoftwareMixerTest, AFileAtAnotherRateEndsWhenItsLastFrameIsHeardAtAnyOutputRate) {
     Make(8000, 1000, 8000);  // one second
     ASSERT_EQ(buffer_->Play(0), S_OK);
