@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # CPU time of the Linux sound layer per second of playback, for a 22050 Hz file at 1:1 and
 # at 100000 Hz (target at most 1 % of a core at 1:1):
-#  - the software mixer alone, rendering offline, and what libsamplerate's converters
-#    cost on their own;
+#  - the software mixer alone, rendering offline (also a 44100 Hz and a 48000 Hz stereo
+#    file), and what libsoxr's qualities cost on their own;
 #  - the whole layer (mixer, PulseAudio client, its threads) playing 10 s in real time
 #    into the e2e layer's private PulseAudio daemon: the process's CPU time less that of
 #    the same process playing 0.2 s (start-up, connecting, reading the file), per second
@@ -10,12 +10,14 @@
 # Built with optimisation.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=$root/build/bench-native
-cmake -G Ninja -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=Release -DVELMORIN_BENCH=ON >/dev/null
-ninja -C "$out" software_mixer_bench pulse_play_through >/dev/null
+export VELMORIN_BUILD=${VELMORIN_BUILD:-$root/build}
+out=$VELMORIN_BUILD/bench-native
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -G Ninja -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=Release -DVELMORIN_BENCH=ON "${launcher[@]}" >/dev/null
+ninja -C "$out" -j2 software_mixer_bench pulse_play_through >/dev/null
 "$out/bench/software_mixer_bench"
 
-export VELMORIN_BUILD=${VELMORIN_BUILD:-$root/build}
 . "$root/scripts/wine-env.sh"
 . "$root/tests/e2e/lib.sh"
 . "$root/tests/e2e/sound_lib.sh"
