@@ -110,6 +110,17 @@ e2e_scenario_package_installed() {
 
 _package_zip_dialog() { xdotool search --name '^Velmorin - No file loaded\.$' >/dev/null; }
 
+_package_zip_why() {  # prefix log: what the new prefix's Wine processes are at, and Wine's output
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "WINEPREFIX=$1" || continue
+        pid=${environ#/proc/}
+        ps -o pid=,etime=,time=,args= -p "${pid%/environ}"
+    done | sed 's/^/  still running: /' >&2
+    echo "  the last of Wine's output ($2):" >&2
+    tail -n 40 "$2" | sed 's/^/  wine: /' >&2
+}
+
 e2e_scenario_windows_zip() {
     e2e_check "the Windows zip was built" test -f "$E2E_ZIP" || return
     local dir=$E2E_OUT/zip prefix=$E2E_OUT/zip-prefix
@@ -122,12 +133,17 @@ e2e_scenario_windows_zip() {
     echo "  imports: $dlls" >&2
     e2e_check "velmorin.exe needs no DLL beyond Windows' own" \
         e2e_fails grep -qvxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMCTL32.DLL|COMDLG32.DLL|DSOUND.DLL|WINMM.DLL|OLE32.DLL|MSVCRT.DLL|ADVAPI32.DLL|SHELL32.DLL' < <(tr ' ' '\n' <<<"$dlls" | grep .)
-    # A prefix of its own, made afresh by this first start.
-    (cd "$dir" && WINEPREFIX=$prefix exec wine velmorin.exe) >/dev/null 2>&1 &
+    # A prefix of its own, made afresh by this first start. Wine's output is kept, with its
+    # errors and each line's time and process, so that a slow start tells what it waited for.
+    local log=$E2E_OUT/zip-wine.log started=$(date +%s%N)
+    echo "started at $(date +%T.%3N)" >"$log"
+    (cd "$dir" && WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:+$WINEDEBUG,}err+all,+timestamp,+pid \
+        exec wine velmorin.exe) >>"$log" 2>&1 &
     e2e_app_pid=$!
     e2e_own_pids+=("$e2e_app_pid")
     e2e_check "from an empty prefix it shows its dialog" \
-        e2e_until 90 _package_zip_dialog
+        e2e_until 90 _package_zip_dialog || _package_zip_why "$prefix" "$log"
+    echo "  the first start took $((($(date +%s%N) - started) / 1000000)) ms" >&2
     WINEPREFIX=$prefix wineserver -k 2>/dev/null
     e2e_wait_exit 10
     rm -rf "$prefix"
