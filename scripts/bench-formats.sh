@@ -35,7 +35,7 @@ make() {  # name ffmpeg-options...
     local file=$out/$1
     shift
     [ -f "$file" ] || ffmpeg -nostdin -v error -f lavfi \
-        -i "anoisesrc=d=3600:c=pink:r=48000:a=0.3,bandpass=f=1000:w=1500,tremolo=f=4:d=0.7" \
+        -i "anoisesrc=d=3600:c=pink:r=48000:a=0.5,highpass=f=200,lowpass=f=3500,tremolo=f=4:d=0.7" \
         "$@" "$file" || exit 1
     echo "$file"
 }
@@ -83,6 +83,7 @@ for file in "${files[@]}"; do
     e2e_own_pids+=("$app")
     until xdotool search --name "^Velmorin - \[" >/dev/null 2>&1; do sleep 0.005; done
     t_loaded=$(now)
+    v_rss_loaded=$(peak "$app")
     e2e_until 10 playerctl -p velmorin status >/dev/null 2>&1
     t_play=$(now)
     playerctl -p velmorin play
@@ -116,7 +117,7 @@ best = max(range(1, len(levels)), key=lambda i: abs(levels[i] - levels[i - 1]))
 print("%.0f" % ((best * step - rate // 10) * 1000 / rate))
 EOF
 )
-    report "$name velmorin: loaded $(ms "$t0" "$t_loaded") ms, first sound $(ms "$t0" "$t_sound") ms after start ($(ms "$t_play" "$t_sound") ms after Play), peak RSS playing $v_rss_play MiB, after 20 jumps $v_rss_skips MiB, CPU with server $v_cpu %, skip heard about $skip ms after the command"
+    report "$name velmorin: loaded $(ms "$t0" "$t_loaded") ms, first sound $(ms "$t0" "$t_sound") ms after start ($(ms "$t_play" "$t_sound") ms after Play), peak RSS loaded $v_rss_loaded MiB, playing $v_rss_play MiB, after 20 jumps $v_rss_skips MiB, CPU with server $v_cpu %, skip heard about $skip ms after the command"
 
     # mpv: plays the file at once.
     e2e_record_start "bench-$name-mpv" >/dev/null

@@ -60,6 +60,10 @@ int main(int argc, char** argv) {
     // through XWayland; with it, as a Wayland client.
     const bool portal = HotKeysThroughPortal();
     gdk_set_allowed_backends(portal ? "wayland,x11" : "x11");
+    // The dialog draws nothing with OpenGL. GTK's probe for it at start loads the system's
+    // GL driver (with Mesa's software one, LLVM: some 45 MiB of memory and tens of
+    // milliseconds); a GDK_GL the user set stands.
+    g_setenv("GDK_GL", "disable", FALSE);
     int gtkArgc = 1;  // the arguments are the program's own, none of them GTK's
     if (!gtk_init_check(&gtkArgc, &argv)) {
         std::fprintf(stderr, "velmorin: cannot open the display\n");
