@@ -6,7 +6,8 @@
 #    file) and to the first sound heard, and for Velmorin from Play to the first sound;
 #  - peak RSS (VmHWM) after 10 s of playing, and after 20 jumps across the file;
 #  - CPU of player + server while playing, over 10 s, as a share of one core;
-#  - for Velmorin, how long after a skip forward the sound jumps (from the recording).
+#  - for Velmorin, from recordings of a sweep in each format, where six skips land and how
+#    long after the command the sound jumps.
 # Targets: first sound within 1.5 x mpv's; peak RSS at most mpv's; playing CPU at most
 # 1.3 x mpv's; a skip heard within 50 ms.
 set -u
@@ -90,10 +91,6 @@ for file in "${files[@]}"; do
     sleep 10
     v_rss_play=$(peak "$app")
     v_cpu=$(cpu "$app")
-    # A skip forward, timed from the recording: where the sound jumps.
-    t_skip=$(now)
-    playerctl -p velmorin next
-    sleep 1
     length=$(playerctl -p velmorin metadata mpris:length)
     for i in $(seq 1 20); do
         playerctl -p velmorin position $((length * i / 21 / 1000000)); sleep 0.3
@@ -103,21 +100,7 @@ for file in "${files[@]}"; do
     wav=$(e2e_record_stop)
     first=$(cat "$E2E_OUT/bench-$name-velmorin.first")
     t_sound=$(first_sound "$wav" "$first" "$t_play")
-    # The skip: the largest change of level within 200 ms after the command shows where
-    # the other place of the recording began.
-    skip=$(python3 - "$wav" "$first" "$t_skip" <<'EOF'
-import sys, wave, array
-w = wave.open(sys.argv[1]); rate = w.getframerate(); first = float(sys.argv[2]); at = float(sys.argv[3])
-start = int((at - first) * rate); w.setpos(max(0, start - rate // 10))
-data = array.array('h', w.readframes(rate // 2))
-step = rate // 500  # 2 ms windows
-levels = [sum(abs(x) for x in data[2 * i * step:2 * (i + 1) * step:2]) / step for i in range(len(data) // 2 // step)]
-# a jump in the content shows as the window whose level differs most from its neighbour's
-best = max(range(1, len(levels)), key=lambda i: abs(levels[i] - levels[i - 1]))
-print("%.0f" % ((best * step - rate // 10) * 1000 / rate))
-EOF
-)
-    report "$name velmorin: loaded $(ms "$t0" "$t_loaded") ms, first sound $(ms "$t0" "$t_sound") ms after start ($(ms "$t_play" "$t_sound") ms after Play), peak RSS loaded $v_rss_loaded MiB, playing $v_rss_play MiB, after 20 jumps $v_rss_skips MiB, CPU with server $v_cpu %, skip heard about $skip ms after the command"
+    report "$name velmorin: loaded $(ms "$t0" "$t_loaded") ms, first sound $(ms "$t0" "$t_sound") ms after start ($(ms "$t_play" "$t_sound") ms after Play), peak RSS loaded $v_rss_loaded MiB, playing $v_rss_play MiB, after 20 jumps $v_rss_skips MiB, CPU with server $v_cpu %"
 
     # mpv: plays the file at once.
     e2e_record_start "bench-$name-mpv" >/dev/null
@@ -139,4 +122,35 @@ EOF
     awk -v vf="$v_first" -v mf="$m_first" -v vr="$v_rss_skips" -v mr="$m_rss_skips" -v vc="$v_cpu" -v mc="$m_cpu" -v n="$name" 'BEGIN {
         printf "%s: first sound %.2f x mpv (target 1.5), peak RSS %.2f x mpv (target 1.0), playing CPU %.2f x mpv (target 1.3)\n", n, vf / mf, vr / mr, vc / mc }' |
         tee -a "$out/results.txt"
+done
+
+# How soon a skip is heard: a 20 s sweep in each format (its pitch tells the byte offset),
+# skipped forward and back three times through MPRIS; from each command's return to where
+# the recording's sound jumps.
+"$VELMORIN_BUILD/tools/make_sweep" "$out/sweep20.wav" 20 >/dev/null
+for format in "mp3 libmp3lame 8000" "m4a aac 8000" "opus libopus 48000"; do
+    read -r format codec rate <<<"$format"
+    file=$out/sweep20.$format
+    ffmpeg -nostdin -v error -y -i "$out/sweep20.wav" -c:a "$codec" -ar "$rate" "$file"
+    e2e_record_start "bench-skips-$format" >/dev/null
+    HOME=$out "$VELMORIN_BUILD/linux/velmorin" "$file" >/dev/null 2>&1 &
+    app=$!
+    e2e_own_pids+=("$app")
+    e2e_until 20 playerctl -p velmorin status >/dev/null 2>&1
+    sleep 1
+    playerctl -p velmorin play; sleep 1.5
+    : >"$out/skips-$format.txt"
+    for i in 1 2 3; do
+        for way in next previous; do
+            playerctl -p velmorin $way; now >>"$out/skips-$format.txt"; sleep 0.7
+        done
+    done
+    kill "$app"; wait "$app" 2>/dev/null
+    wav=$(e2e_record_stop)
+    "$VELMORIN_BUILD/tools/track_tone" "$wav" --sweep "$out/sweep20.wav" | awk '$1 == "sound"' >"$out/skips-$format.stretches"
+    awk -v first="$(cat "$E2E_OUT/bench-skips-$format.first")" -v name="$format" '
+        NR == FNR { at[n++] = $1; next }
+        { if (m++) { d = $4 - last; if (d < 0) d = -d; lag = first + $2 / 1000 - at[m - 2]
+              printf "%s skip %d: %d bytes of the sweep (15000 bytes of its decoded sound at 16 bits is %d), heard %.0f ms after the command returned\n", name, m - 1, d, 7500 * 8000 / rate, lag * 1000 }
+          last = $5 }' rate="$rate" "$out/skips-$format.txt" "$out/skips-$format.stretches" | tee -a "$out/results.txt"
 done

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "wave/decoded_window.h"
@@ -98,6 +99,7 @@ bool FfmpegDecoder::Open(const char* path) {
         return false;
 
     int64_t end = AV_NOPTS_VALUE;
+    bool scanned = false;
     // A length from the bit rate is a guess, except for samples of a constant size.
     if (stream_->duration > 0 &&
         (input_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE ||
@@ -107,6 +109,7 @@ bool FfmpegDecoder::Open(const char* path) {
         // Only a guess from the bit rate: the packets' own times say where the sound ends.
         deadline_.armed = false;
         end = EndByScan();
+        scanned = true;
         if (end == AV_NOPTS_VALUE || !SeekTo(0))
             return false;
         deadline_ = {true, std::chrono::steady_clock::now() + kOpenTime};
@@ -119,12 +122,16 @@ bool FfmpegDecoder::Open(const char* path) {
     origin_ = frame_->best_effort_timestamp != AV_NOPTS_VALUE ? frame_->best_effort_timestamp : 0;
     // A length counted in the sound's own frames is exact (MP4's sample tables, Ogg's last
     // granule, FLAC's STREAMINFO), though the decoder may give a padded last frame beyond
-    // it. Other lengths may count the encoder's padding (MP3's, which its LAME tag states
-    // but FFmpeg's length leaves in) or be rounded (ASF's milliseconds): there the end of
-    // decoding the last second is the length. Where nothing decodes there the file holds
-    // less than it says; the stated length stands and playing ends where the sound does.
-    const int64_t stated = FrameOf(end);
-    const int64_t found = SoundEnd(stated);
+    // it. Other lengths may be rounded (ASF's milliseconds): there the end of decoding the
+    // last second is the length. Where nothing decodes there the file holds less than it
+    // says; the stated length stands and playing ends where the sound does.
+    // FFmpeg seeks in an MP3 only by reading through it, so that would read the whole
+    // file: its Xing frame count stands, counted from its first frame, with the encoder's
+    // padding at the end (within 1152 + 529 frames) that its LAME tag states but FFmpeg's
+    // length leaves in.
+    const bool mp3 = std::strcmp(input_->iformat->name, "mp3") == 0;
+    const int64_t stated = FrameOf(mp3 && !scanned ? stream_->duration : end);
+    const int64_t found = mp3 ? -1 : SoundEnd(stated);
     if (found == -2)
         return false;
     const bool exact = av_cmp_q(stream_->time_base, AVRational{1, rate_}) == 0;
