@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures where the native program's sound through PipeWire drops out: the automatic pause
 # cycle (test_native_program.sh) runs N times (default 10) through PipeWire's server while a
-# loop keeps one core busy. Per run it prints the failed checks and, from the recording,
+# neighbour keeps one core busy. Per run it prints the failed checks and, from the recording,
 # the short silences inside the sound (a lost cycle) and the short pieces of sound before a
 # resume (sound the server kept over a pause); from pw-profiler, the cycles in which the
 # program's stream did not finish and the longest wake-up of a stream's thread; and the
@@ -30,9 +30,16 @@ measure_cycle() {
 }
 e2e_native_scenarios "native" measure_cycle
 EOT
-(while :; do :; done) &
+# The neighbour: a loop on one core (the default), or with MEASURE_NEIGHBOUR=build a compiler
+# run over and over, whose system calls and page faults are what this kernel does not preempt.
+if [ "${MEASURE_NEIGHBOUR:-loop}" = build ]; then
+    (while :; do g++ -std=c++17 -O2 -I"$repo" -c "$repo/sound/mixer/software_mixer.cpp" -o /dev/null; done) \
+        >/dev/null 2>&1 &
+else
+    (while :; do :; done) &
+fi
 busy=$!
-trap 'kill $busy; velmorin_stop_wine' EXIT
+trap 'kill -- -$busy 2>/dev/null || kill $busy; velmorin_stop_wine' EXIT
 for i in $(seq 1 "$runs"); do
     dir=$out/$i
     mkdir -p "$dir"

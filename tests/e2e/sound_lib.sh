@@ -177,7 +177,15 @@ context.objects = [
 EOT
     printf 'pulse.properties = { server.address = [ "unix:%s" ] }\n' "$e2e_pulse_socket" \
         >"$conf/pipewire-pulse.conf.d/socket.conf"
-    local env=("${E2E_REALTIME[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
+    # The graph's processes on one core (E2E_PIPEWIRE_CPU=all leaves them spread). This guest's
+    # kernel does not preempt: a core busy in another program's system call holds a real-time
+    # thread there for tens of milliseconds, while the driver on the other core goes on, finds
+    # the stream's node unfinished and drops its cycle (pw-profiler showed it). On one core
+    # such a stall holds the driver too, and the whole graph goes on late by as much, as a
+    # desktop's preempting kernel keeps it together.
+    local cpu=()
+    [ "${E2E_PIPEWIRE_CPU:-last}" = all ] || cpu=(taskset -c $(($(nproc) - 1)))
+    local env=("${cpu[@]}" "${E2E_REALTIME[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
         XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" XDG_RUNTIME_DIR="$e2e_pulse_dir/run")
     e2e_pulse_pids=()
     if [ -z "$e2e_pulse_bus" ]; then
