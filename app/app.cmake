@@ -5,6 +5,7 @@ set(VELMORIN_APP_LOGIC_SOURCES
   app/atom_table.cpp
   app/command_line.cpp
   app/display.cpp
+  app/keep_pitch.cpp
   app/main_dialog.cpp
 )
 # The Win32 dialog manager's adapter and the About box procedure; the entry.

@@ -17,7 +17,8 @@ uint32_t BytesPerSecond() {
 
 bool PlayerView::operator==(const PlayerView& other) const {
     return loaded == other.loaded && active == other.active && paused == other.paused &&
-           canPlay == other.canPlay && path == other.path && lengthUs == other.lengthUs;
+           canPlay == other.canPlay && path == other.path && lengthUs == other.lengthUs &&
+           sampleRate == other.sampleRate && frequency == other.frequency;
 }
 
 PlayerView ViewPlayer(Dialog& dialog) {
@@ -26,7 +27,9 @@ PlayerView ViewPlayer(Dialog& dialog) {
     view.active = dialog.IsItemEnabled(IDC_STOP);
     view.paused = view.active && PlayerState.paused == 1;
     view.canPlay = dialog.IsItemEnabled(IDC_PLAY);
+    view.frequency = dialog.GetTrackbarPos(IDC_FREQUENCY);
     if (view.loaded) {
+        view.sampleRate = SoundOutput.reader->GetFormat()->nSamplesPerSec;
         view.path = chosenPath;
         const uint32_t rate = BytesPerSecond();
         view.lengthUs = rate == 0 ? 0 : uint64_t{PlayerState.dataLength} * 1000000u / rate;

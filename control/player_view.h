@@ -10,12 +10,14 @@
 #include "app/dialog.h"
 
 struct PlayerView {
-    bool loaded = false;    // the current reader opened its file
-    bool active = false;    // a sound is active: the Stop button is enabled
-    bool paused = false;    // an active sound that was paused
-    bool canPlay = false;   // the Play button is enabled
-    std::string path;       // the loaded file; empty when none is
-    uint64_t lengthUs = 0;  // the loaded file's data at its byte rate, in microseconds
+    bool loaded = false;      // the current reader opened its file
+    bool active = false;      // a sound is active: the Stop button is enabled
+    bool paused = false;      // an active sound that was paused
+    bool canPlay = false;     // the Play button is enabled
+    std::string path;         // the loaded file; empty when none is
+    uint64_t lengthUs = 0;    // the loaded file's data at its byte rate, in microseconds
+    uint32_t sampleRate = 0;  // the loaded file's samples per second
+    int32_t frequency = 0;    // the Frequency thumb
 
     bool operator==(const PlayerView& other) const;
     bool operator!=(const PlayerView& other) const { return !(*this == other); }

@@ -1,9 +1,11 @@
 #include "control/remote_control.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "control/player_state.h"
 #include "res/resource.h"
+#include "sound/speed.h"
 
 namespace {
 
@@ -64,4 +66,13 @@ bool ActionForSeek(int64_t offsetUs, RemoteAction* action) {
 
 double LinearVolume(int32_t volumeThumb) {
     return std::pow(10.0, volumeThumb / 20.0);
+}
+
+double RateForView(const PlayerView& view) {
+    return SpeedWithPitchKept(static_cast<uint32_t>(std::max(view.frequency, 0)), view.sampleRate);
+}
+
+int32_t FrequencyForRate(double rate, uint32_t sampleRate) {
+    const double speed = std::isnan(rate) ? 1.0 : std::clamp(rate, kSlowestSpeed, kFastestSpeed);
+    return static_cast<int32_t>(std::lround(speed * sampleRate));
 }

@@ -31,5 +31,9 @@ bool MessageForRemote(RemoteAction action, const PlayerView& view, RemoteMessage
 bool ActionForSeek(int64_t offsetUs, RemoteAction* action);
 // The Volume thumb (decibels down from full) as a media controller's linear volume.
 double LinearVolume(int32_t volumeThumb);
+// While the pitch is kept, a media controller's rate is the speed the Frequency thumb sets
+// (1 without a file); a rate asked for, within the speeds played, moves the thumb to it.
+double RateForView(const PlayerView& view);
+int32_t FrequencyForRate(double rate, uint32_t sampleRate);
 
 #endif

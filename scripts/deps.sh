@@ -1,7 +1,7 @@
 # Sourced: velmorin_install_deps installs whatever Debian packages are missing.
 velmorin_packages=(
     cmake ninja-build g++ ccache googletest libgtest-dev libbenchmark-dev
-    pkg-config libsoxr-dev libpulse-dev libavformat-dev libavcodec-dev libswresample-dev libgtk-3-dev libkeybinder-3.0-dev libxtst-dev
+    pkg-config libsoxr-dev libsonic-dev libpulse-dev libavformat-dev libavcodec-dev libswresample-dev libgtk-3-dev libkeybinder-3.0-dev libxtst-dev
     xterm dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix

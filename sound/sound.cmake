@@ -12,11 +12,12 @@ set(VELMORIN_SOUND_LOGIC_SOURCES
 set(VELMORIN_SOUND_WIN32_SOURCES
   sound/win32/dsound_layer.cpp
 )
-# Where there is no DirectSound: the software mixer, over one sound server's backend
+# Where there is no DirectSound: the software mixer with its time-stretcher, over one sound server's backend
 # (VELMORIN_SOUND_BACKEND names it), each backend in a folder of its own with its sources
 # and the pkg-config modules it needs.
 set(VELMORIN_SOUND_MIXER_SOURCES
   sound/mixer/software_mixer.cpp
+  sound/mixer/time_stretch.cpp
 )
 set(VELMORIN_SOUND_PULSE_SOURCES
   sound/pulse/pulse_layer.cpp

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/result.h"
 #include "base/window.h"
 
 struct WaveFormat;
@@ -99,6 +100,10 @@ class SoundSystem {
     // failure *device is empty.
     virtual int32_t CreateDevice(std::unique_ptr<SoundDevice>* device) = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
+    // Whether a frequency set on a buffer changes its speed with the pitch kept
+    // (SpeedWithPitchKept, sound/speed.h) rather than speed and pitch together, for every
+    // device made and still to be made, heard at once. A layer that cannot refuses.
+    virtual int32_t KeepPitch(bool keep) { return keep ? E_NOTIMPL : S_OK; }
 };
 
 // The platform's sound system, from the one layer linked into the target. Its devices

@@ -10,6 +10,8 @@
 //   every 50 ms (the poll rewrites the position at every tick);
 // - push buttons, check boxes (toggled first), menu items and mnemonics send WM_COMMAND;
 //   Esc and the close box send IDCANCEL, Enter outside a push button IDOK;
+// - given a Keep Pitch option, an "&Options" pop-up before Help holds its check item, which
+//   sets the option and shows it, and sends nothing;
 // - timers are GLib timeouts (0 ms asks for the shortest, 16 ms as on Windows, which slows
 //   down to 250 ms while its ticks change nothing in the window, and is back at 16 ms with
 //   the next other message); hotkeys go to the way in
@@ -33,6 +35,7 @@
 #include "app/atom_table.h"
 #include "app/dialog.h"
 #include "app/dialog_units.h"
+#include "app/keep_pitch.h"
 #include "app/gtk/gtk_owners.h"
 #include "app/trackbar_state.h"
 #include "app/ways_in/way_in.h"
@@ -42,7 +45,7 @@ using DialogProcedure = std::function<intptr_t(Dialog&, uint32_t, uintptr_t, int
 
 class GtkMainDialog final : public Dialog, public MessageSink {
   public:
-    explicit GtkMainDialog(DialogProcedure procedure);
+    explicit GtkMainDialog(DialogProcedure procedure, KeepPitchOption* keepPitch = nullptr);
     ~GtkMainDialog() override;
     GtkMainDialog(const GtkMainDialog&) = delete;
     GtkMainDialog& operator=(const GtkMainDialog&) = delete;
@@ -132,6 +135,7 @@ class GtkMainDialog final : public Dialog, public MessageSink {
 
     void Build();
     void BuildMenu(GtkWidget* box);
+    GtkWidget* BuildOptions();
     Control* Find(int id);
     void ShowTrack(Control& control);
     void MarkRedrawn(int id);
@@ -152,10 +156,12 @@ class GtkMainDialog final : public Dialog, public MessageSink {
     static gboolean OnMnemonic(GtkWidget* widget, gboolean cycling, gpointer self);
     static void OnValueChanged(GtkRange* range, gpointer self);
     static void OnMenuItem(GtkMenuItem* item, gpointer self);
+    static void OnKeepPitch(GtkCheckMenuItem* item, gpointer self);
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
 
     DialogProcedure procedure_;
+    KeepPitchOption* keepPitch_;
     // Destroyed last, after every source that could still reach it.
     WidgetOwner windowOwner_;
     GtkWidget* window_ = nullptr;

@@ -72,8 +72,9 @@ int main(int argc, char** argv) {
     g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
     const std::unique_ptr<SoundSystem> sound = CreatePlatformSoundSystem();
     InstallSoundSystem(sound.get());
+    KeepPitchOption keepPitch(sound.get());
     {
-        GtkMainDialog dialog(MainDialogProc);
+        GtkMainDialog dialog(MainDialogProc, &keepPitch);
         // The ways in besides the window, picked once: the hotkeys', the media keys' and the
         // foot pedals'.
         std::unique_ptr<HotKeyWayIn> hotkeys;
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
         else
             hotkeys = std::make_unique<X11HotKeys>(dialog);
         dialog.UseHotKeys(hotkeys.get());
-        MprisPlayer media(dialog, dialog);
+        MprisPlayer media(dialog, dialog, &keepPitch);
         dialog.AddWayIn(&media);
         // VELMORIN_DEVICE_ROOT is for tests only: a tree of fake devices in place of /.
         const char* devices = g_getenv("VELMORIN_DEVICE_ROOT");

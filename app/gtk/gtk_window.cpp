@@ -107,7 +107,8 @@ GdkPixbuf* LoadProgramIcon(int pixels) {
     return icon;
 }
 
-GtkMainDialog::GtkMainDialog(DialogProcedure procedure) : procedure_(std::move(procedure)) {
+GtkMainDialog::GtkMainDialog(DialogProcedure procedure, KeepPitchOption* keepPitch)
+    : procedure_(std::move(procedure)), keepPitch_(keepPitch) {
     Build();
 }
 
@@ -231,6 +232,9 @@ void GtkMainDialog::Build() {
 void GtkMainDialog::BuildMenu(GtkWidget* box) {
     GtkWidget* bar = gtk_menu_bar_new();
     for (size_t m = 0; m < kMainMenuCount; ++m) {
+        // The native edition's options go before Help, the last.
+        if (keepPitch_ != nullptr && m + 1 == kMainMenuCount)
+            gtk_menu_shell_append(GTK_MENU_SHELL(bar), BuildOptions());
         const TemplateMenu& menu = kMainMenu[m];
         GtkWidget* top = gtk_menu_item_new_with_mnemonic(MnemonicLabel(menu.text).c_str());
         GtkWidget* popup = gtk_menu_new();
@@ -249,6 +253,25 @@ void GtkMainDialog::BuildMenu(GtkWidget* box) {
         gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
     }
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+}
+
+GtkWidget* GtkMainDialog::BuildOptions() {
+    GtkWidget* top = gtk_menu_item_new_with_mnemonic(MnemonicLabel("&Options").c_str());
+    GtkWidget* popup = gtk_menu_new();
+    GtkWidget* keep = gtk_check_menu_item_new_with_mnemonic(MnemonicLabel("&Keep Pitch").c_str());
+    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(keep), keepPitch_->On());
+    g_signal_connect(keep, "toggled", G_CALLBACK(OnKeepPitch), this);
+    // The check shows the option, also where the sound layer refused it.
+    keepPitch_->Watch([keep, option = keepPitch_] {
+        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(keep), option->On());
+    });
+    gtk_menu_shell_append(GTK_MENU_SHELL(popup), keep);
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), popup);
+    return top;
+}
+
+void GtkMainDialog::OnKeepPitch(GtkCheckMenuItem* item, gpointer self) {
+    static_cast<GtkMainDialog*>(self)->keepPitch_->Set(gtk_check_menu_item_get_active(item) != 0);
 }
 
 void GtkMainDialog::OnClicked(GtkWidget* widget, gpointer self) {

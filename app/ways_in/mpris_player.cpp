@@ -5,6 +5,7 @@
 
 #include "res/build_info.h"
 #include "res/resource.h"
+#include "sound/speed.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ constexpr const char* kInterfaces = R"(<node>
     <method name="OpenUri"><arg name="Uri" type="s" direction="in"/></method>
     <signal name="Seeked"><arg name="Position" type="x"/></signal>
     <property name="PlaybackStatus" type="s" access="read"/>
-    <property name="Rate" type="d" access="read"/>
+    <property name="Rate" type="d" access="readwrite"/>
     <property name="Metadata" type="a{sv}" access="read"/>
     <property name="Volume" type="d" access="read"/>
     <property name="Position" type="x" access="read"/>
@@ -58,8 +59,9 @@ constexpr const char* kInterfaces = R"(<node>
 </node>)";
 
 // The Player properties whose changes are announced.
-constexpr const char* kAnnounced[] = {"PlaybackStatus", "Metadata", "CanGoNext", "CanGoPrevious",
-                                      "CanPlay",        "CanPause", "CanSeek"};
+constexpr const char* kAnnounced[] = {"PlaybackStatus", "Metadata",   "CanGoNext", "CanGoPrevious",
+                                      "CanPlay",        "CanPause",   "CanSeek",   "Rate",
+                                      "MinimumRate",    "MaximumRate"};
 
 bool Own(GDBusConnection* bus, const std::string& name, BusNameOwner* owned) {
     constexpr guint32 kDoNotQueue = 4, kPrimaryOwner = 1;
@@ -80,13 +82,18 @@ bool Own(GDBusConnection* bus, const std::string& name, BusNameOwner* owned) {
 
 }  // namespace
 
-MprisPlayer::MprisPlayer(MessageSink& sink, Dialog& dialog)
-    : sink_(sink), dialog_(dialog), bus_(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+MprisPlayer::MprisPlayer(MessageSink& sink, Dialog& dialog, KeepPitchOption* keepPitch)
+    : sink_(sink),
+      dialog_(dialog),
+      keepPitch_(keepPitch),
+      bus_(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
     if (!bus_)
         return;
+    if (keepPitch_ != nullptr)
+        keepPitch_->Watch([this] { Announce(); });
     node_ = NodeInfoOwner(g_dbus_node_info_new_for_xml(kInterfaces, nullptr));
     static const GDBusInterfaceVTable vtable = {
-        &MprisPlayer::OnCall, &MprisPlayer::OnGet, nullptr, {}};
+        &MprisPlayer::OnCall, &MprisPlayer::OnGet, &MprisPlayer::OnSet, {}};
     for (int i = 0; i < 2; ++i) {
         objects_[i] =
             RegisteredObjectOwner({bus_.get(), g_dbus_connection_register_object(
@@ -156,8 +163,13 @@ GVariant* MprisPlayer::Property(const char* interface, const char* name) {
     const PlayerView view = ViewPlayer(dialog_);
     if (p == "PlaybackStatus")
         return g_variant_new_string(!view.active ? "Stopped" : view.paused ? "Paused" : "Playing");
-    if (p == "Rate" || p == "MinimumRate" || p == "MaximumRate")
-        return g_variant_new_double(1.0);
+    const bool kept = keepPitch_ != nullptr && keepPitch_->On();
+    if (p == "Rate")
+        return g_variant_new_double(kept ? RateForView(view) : 1.0);
+    if (p == "MinimumRate" || p == "MaximumRate")
+        return g_variant_new_double(!kept                ? 1.0
+                                    : p == "MinimumRate" ? kSlowestSpeed
+                                                         : kFastestSpeed);
     if (p == "Volume")
         return g_variant_new_double(LinearVolume(dialog_.GetTrackbarPos(IDC_VOLUME)));
     if (p == "Position")
@@ -193,6 +205,26 @@ GVariant* MprisPlayer::Property(const char* interface, const char* name) {
     return g_variant_builder_end(&metadata);
 }
 
+gboolean MprisPlayer::OnSet(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                            const gchar* property, GVariant* value, GError** error, gpointer self) {
+    if (g_strcmp0(property, "Rate") == 0 &&
+        static_cast<MprisPlayer*>(self)->SetRate(g_variant_get_double(value)))
+        return TRUE;
+    g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_PROPERTY_READ_ONLY, "%s cannot be set now",
+                property);
+    return FALSE;
+}
+
+bool MprisPlayer::SetRate(double rate) {
+    const PlayerView view = ViewPlayer(dialog_);
+    if (keepPitch_ == nullptr || !keepPitch_->On() || !view.loaded)
+        return false;
+    // As a drag of the slider: its thumb, then its notification to the dialog.
+    dialog_.PostTrackbarMessage(IDC_FREQUENCY, TrackbarMessage::SetPos,
+                                FrequencyForRate(rate, view.sampleRate));
+    return true;
+}
+
 void MprisPlayer::AfterMessage() {
     if (!bus_)
         return;
@@ -202,6 +234,12 @@ void MprisPlayer::AfterMessage() {
     if (view.path != shown_.path || view.loaded != shown_.loaded)
         ++tracks_;
     shown_ = view;
+    Announce();
+}
+
+void MprisPlayer::Announce() {
+    if (!bus_)
+        return;
     GVariantBuilder changed;
     g_variant_builder_init(&changed, G_VARIANT_TYPE_VARDICT);
     bool any = false;

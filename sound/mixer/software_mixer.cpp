@@ -15,6 +15,8 @@
 #include "sound/static_buffer.h"
 #include "sound/mixer/gains.h"
 #include "sound/mixer/sample_format.h"
+#include "sound/mixer/time_stretch.h"
+#include "sound/speed.h"
 #include "wave/decoded_data.h"
 #include "wave/wave_file_reader.h"
 
@@ -235,6 +237,8 @@ class SoftwareSoundBuffer final : public SoundBuffer {
         return playing_ && !memory_.Locked() && frames_ != 0 &&
                (pending_ || !renderedEnd_ || heard < endOut_);
     }
+    // With the device's lock held: whether what is heard changes when the pitch is kept.
+    bool Stretchable() const { return playing_ && frequency_ != layout_.rate; }
 
   private:
     // Sets a control; a change while playing is heard at once.
@@ -257,10 +261,14 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     // A new converter at the present ratio, from which device frame `at` plays `source`.
     void Restart(uint64_t at, double source);
     void Follow(uint64_t heard);
+    bool Stretching() const;
+    double Step() const;
     double SourceAt(uint64_t out) const;
     double Within(double source) const;
     uint32_t ByteAt(uint64_t out) const;
     size_t Feed(size_t frames, bool* endOfInput);
+    size_t Input(size_t frames, bool* endOfInput);
+    void Consumed(size_t frames);
     const uint8_t* ReadDecoded(uint64_t at, size_t* count, bool* endOfInput);
     size_t Resample(float* out, size_t frames);
 
@@ -271,8 +279,13 @@ class SoftwareSoundBuffer final : public SoundBuffer {
     // Lowered where decoded sound turns out to end before its stated size.
     uint32_t size_;
     uint32_t frames_;
-    // Runs at one ratio, so it is made again whenever rendering starts again.
+    // Run at one ratio and speed, so they are made again whenever rendering starts again.
     Resampler resampler_;
+    TimeStretch stretch_;
+    bool stretching_ = false;
+    std::vector<float> stretched_;  // what the stretcher gave and the converter has not had
+    size_t stretchedAt_ = 0;        // frames of it already had
+    bool stretchEnded_ = false;     // the stretcher has had the last frame
 
     bool playing_ = false;
     bool looping_ = false;
@@ -377,6 +390,52 @@ const uint8_t* SoftwareSoundBuffer::ReadDecoded(uint64_t at, size_t* count, bool
     return decodedIn_.data();
 }
 
+bool SoftwareSoundBuffer::Stretching() const {
+    return device_.keepPitch_ && frequency_ != layout_.rate;
+}
+
+double SoftwareSoundBuffer::Step() const {
+    const double speed = Stretching() ? SpeedWithPitchKept(frequency_, layout_.rate) * layout_.rate
+                                      : static_cast<double>(frequency_);
+    return speed / device_.rate_;
+}
+
+// Up to `frames` frames for the converter into in_: the source from feedFrame_, or with the
+// pitch kept the source stretched to the speed. *endOfInput is set once the last is offered.
+size_t SoftwareSoundBuffer::Input(size_t frames, bool* endOfInput) {
+    if (!stretching_)
+        return Feed(frames, endOfInput);
+    stretched_.erase(stretched_.begin(), stretched_.begin() + 2 * stretchedAt_);
+    stretchedAt_ = 0;
+    while (stretched_.size() / 2 < frames && !stretchEnded_) {
+        bool end = false;
+        const size_t fed = Feed(kChunkFrames, &end);
+        feedFrame_ += fed;
+        if (!stretch_.Write(in_.data(), fed) || end) {
+            stretch_.Flush();
+            stretchEnded_ = true;
+        }
+        for (size_t got = 1; got != 0;) {
+            const size_t had = stretched_.size();
+            stretched_.resize(had + 2 * kChunkFrames);
+            got = stretch_.Read(stretched_.data() + had, kChunkFrames);
+            stretched_.resize(had + 2 * got);
+        }
+    }
+    const size_t count = std::min(frames, stretched_.size() / 2);
+    std::copy_n(stretched_.begin(), 2 * count, in_.begin());
+    *endOfInput = stretchEnded_ && count == stretched_.size() / 2;
+    return count;
+}
+
+// The converter took `frames` of what Input offered.
+void SoftwareSoundBuffer::Consumed(size_t frames) {
+    if (stretching_)
+        stretchedAt_ += frames;
+    else
+        feedFrame_ += frames;
+}
+
 // Runs the resampler for up to `frames` output frames into `out`; fewer once the sound
 // has ended, when it also sets where the end is heard.
 size_t SoftwareSoundBuffer::Resample(float* out, size_t frames) {
@@ -385,13 +444,13 @@ size_t SoftwareSoundBuffer::Resample(float* out, size_t frames) {
         // After the last frame a null input drains what the converter still holds.
         const bool draining = inputEnded_;
         bool endOfInput = false;
-        const size_t offered = draining ? 0 : Feed(kChunkFrames, &endOfInput);
+        const size_t offered = draining ? 0 : Input(kChunkFrames, &endOfInput);
         size_t used = 0;
         size_t made = 0;
         if (soxr_process(resampler_.get(), draining ? nullptr : in_.data(), offered, &used,
                          out + 2 * produced, frames - produced, &made) != nullptr)
             break;
-        feedFrame_ += used;
+        Consumed(used);
         produced += made;
         if (endOfInput && used == offered)
             inputEnded_ = true;
@@ -407,8 +466,16 @@ size_t SoftwareSoundBuffer::Resample(float* out, size_t frames) {
 }
 
 void SoftwareSoundBuffer::Restart(uint64_t at, double source) {
-    const double step = static_cast<double>(frequency_) / device_.rate_;
-    resampler_ = MakeResampler(frequency_, device_.rate_);
+    const double step = Step();
+    stretching_ = Stretching();
+    resampler_ = MakeResampler(stretching_ ? layout_.rate : frequency_, device_.rate_);
+    stretch_ = stretching_ ? TimeStretch(layout_.rate, SpeedWithPitchKept(frequency_, layout_.rate))
+                           : TimeStretch();
+    if (stretching_ && !stretch_)
+        resampler_.reset();  // no memory: silence rather than the wrong speed
+    stretched_.clear();
+    stretchedAt_ = 0;
+    stretchEnded_ = false;
     inputEnded_ = false;
     renderedEnd_ = false;
     // The resampler starts a little before, so that its filter holds the sound that led up
@@ -427,11 +494,10 @@ void SoftwareSoundBuffer::Restart(uint64_t at, double source) {
 void SoftwareSoundBuffer::Render(float* mix, size_t frames, uint64_t at) {
     if (!playing_ || memory_.Locked() || frames_ == 0)
         return;
-    const double step = static_cast<double>(frequency_) / device_.rate_;
     if (pending_) {
         pending_ = false;
         Restart(at, startSource_);
-    } else if (step != step_ && !renderedEnd_) {
+    } else if ((Step() != step_ || Stretching() != stretching_) && !renderedEnd_) {
         // A frequency set just before the output takes back what it holds: the converter
         // runs at one ratio, so it starts again from the sound heard at this frame.
         Restart(at, Within(SourceAt(at)));
@@ -479,6 +545,21 @@ int32_t SoftwareSoundDevice::CreateSoundBuffer(const SoundBufferDescription& des
     }
     buffer->reset(made);
     return S_OK;
+}
+
+void SoftwareSoundDevice::KeepPitch(bool keep) {
+    const uint64_t heard = output_.HeardFrames();
+    bool heardNow = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (keepPitch_ == keep)
+            return;
+        keepPitch_ = keep;
+        heardNow = std::any_of(buffers_.begin(), buffers_.end(),
+                               [](const SoftwareSoundBuffer* b) { return b->Stretchable(); });
+    }
+    if (heardNow)
+        output_.MixChanged(*this, heard);
 }
 
 uint32_t SoftwareSoundDevice::Rate() {

@@ -6,11 +6,12 @@
 // Buffers keep the SoundBuffer contract of a static buffer of any size up to 0xFFFFFFFF
 // bytes, in memory, in any format that DescribeSamples accepts (others are refused with
 // E_INVALIDARG). Frequency (100 to 200000, resampled with libsoxr), pan and volume
-// act from the next frame heard. The play cursor is the byte offset of what is being
-// heard: the output's heard frames mapped back through the rates in force when they were
-// rendered. Play, Stop, a move of the cursor and a change of frequency, pan or volume make
-// the output take back what it holds and has not played (MixChanged), so each is heard at
-// once: Stop leaves the cursor at what was heard last, and a later Play goes on from there
+// act from the next frame heard. With the pitch kept (KeepPitch), the frequency sets the
+// speed instead (SpeedWithPitchKept), stretched before the resampling. The play cursor is the byte
+// offset of what is being heard: the output's heard frames mapped back through the rates in force
+// when they were rendered. Play, Stop, a move of the cursor and a change of frequency, pan or
+// volume make the output take back what it holds and has not played (MixChanged), so each is heard
+// at once: Stop leaves the cursor at what was heard last, and a later Play goes on from there
 // without a gap or a repeat; after a move the cursor reads the new position until that is
 // heard. Memory is never lost.
 //
@@ -49,6 +50,9 @@ class SoftwareSoundDevice final : public SoundDevice {
     // Frames rendered so far.
     uint64_t RenderedFrames();
     uint32_t Rate();
+    // Whether a buffer's frequency sets its speed with the pitch kept, rather than speed and
+    // pitch together as a tape does; a change is heard at once, from the frame heard.
+    void KeepPitch(bool keep);
     // Forgets what was rendered from frame `from` on (at least what was heard, at most what
     // was rendered) and goes on from there at `rate`, each buffer from the sound heard at
     // that frame.
@@ -66,6 +70,7 @@ class SoftwareSoundDevice final : public SoundDevice {
     std::vector<float> mix_;
     uint64_t rendered_ = 0;
     uint32_t rate_;
+    bool keepPitch_ = false;
 };
 
 #endif

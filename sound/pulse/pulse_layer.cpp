@@ -46,7 +46,15 @@ void Release(pa_operation* operation) {
 
 class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
   public:
-    ~PulseSoundDevice() override { Close(); }
+    // `live` names the device while it lives, for its system.
+    explicit PulseSoundDevice(PulseSoundDevice** live) : live_(live) { *live_ = this; }
+    ~PulseSoundDevice() override {
+        if (*live_ == this)
+            *live_ = nullptr;
+        Close();
+    }
+
+    void KeepPitch(bool keep) { mixer_.KeepPitch(keep); }
 
     // Connects to the default server and makes the stream at its default sink's rate;
     // false when no server answers.
@@ -397,6 +405,7 @@ class PulseSoundDevice final : public SoundDevice, private SoftwareOutput {
 
     SoftwareSoundDevice mixer_{*this, kFallbackRate};
     pa_threaded_mainloop* loop_ = nullptr;
+    PulseSoundDevice** live_;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     pa_time_event* retry_ = nullptr;
@@ -421,9 +430,10 @@ class PulseSoundSystem final : public SoundSystem {
     void UninitializeCom() override {}
     int32_t CreateDevice(std::unique_ptr<SoundDevice>* device) override {
         device->reset();
-        std::unique_ptr<PulseSoundDevice> opened(new (std::nothrow) PulseSoundDevice);
+        std::unique_ptr<PulseSoundDevice> opened(new (std::nothrow) PulseSoundDevice(&live_));
         if (!opened)
             return E_OUTOFMEMORY;
+        opened->KeepPitch(keepPitch_);
         if (!opened->Open())
             return kNoDriver;
         *device = std::move(opened);
@@ -432,6 +442,16 @@ class PulseSoundSystem final : public SoundSystem {
     void Sleep(uint32_t milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+    int32_t KeepPitch(bool keep) override {
+        keepPitch_ = keep;
+        if (live_ != nullptr)
+            live_->KeepPitch(keep);
+        return S_OK;
+    }
+
+  private:
+    PulseSoundDevice* live_ = nullptr;  // the device made last, while it lives
+    bool keepPitch_ = false;
 };
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "app/ways_in/x11_hotkeys.h"
 #include "control/player_state.h"
 #include "res/resource.h"
+#include "sound/sound_layer.h"
 
 // Last: Xlib's macros (None, Bool) would break the declarations above.
 #include <X11/Xlib.h>
@@ -460,6 +461,63 @@ TEST(GtkDialog, EndDialogDestroysAfterTheHandlerAndKeysAndTheCloseBoxSendCommand
     EXPECT_EQ(RunGuarded(first), 5);
     EXPECT_EQ(maps, 0);
     EXPECT_EQ(early, (std::vector<std::string>{"init returns", "destroy"}));
+}
+
+// A sound system that keeps the pitch when it may, and says what it was asked.
+class PitchSystem final : public SoundSystem {
+  public:
+    int32_t InitializeCom() override { return S_OK; }
+    void UninitializeCom() override {}
+    int32_t CreateDevice(std::unique_ptr<SoundDevice>*) override { return E_FAIL; }
+    void Sleep(uint32_t) override {}
+    int32_t KeepPitch(bool keep) override {
+        asked.push_back(keep);
+        return able ? S_OK : E_NOTIMPL;
+    }
+    bool able = true;
+    std::vector<bool> asked;
+};
+
+TEST(GtkDialog, KeepPitchIsACheckUnderOptionsBeforeHelpThatSetsTheSoundSystemAndSendsNothing) {
+    PitchSystem sound;
+    KeepPitchOption keepPitch(&sound);
+    int commands = 0;
+    GtkMainDialog dialog(
+        [&](Dialog&, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+            commands += message == WINMSG_COMMAND;
+            return 0;
+        },
+        &keepPitch);
+    // The window's box: the menu bar, then the controls' layout.
+    GList* tops = gtk_container_get_children(
+        GTK_CONTAINER(gtk_widget_get_parent(gtk_widget_get_parent(dialog.Item(IDC_PLAY)))));
+    GtkWidget* bar = GTK_WIDGET(tops->data);
+    g_list_free(tops);
+    std::vector<std::string> labels;
+    GList* menus = gtk_container_get_children(GTK_CONTAINER(bar));
+    for (GList* m = menus; m != nullptr; m = m->next)
+        labels.push_back(gtk_menu_item_get_label(GTK_MENU_ITEM(m->data)));
+    ASSERT_EQ(labels, (std::vector<std::string>{"_File", "_Options", "_Help"}));
+    GList* items = gtk_container_get_children(
+        GTK_CONTAINER(gtk_menu_item_get_submenu(GTK_MENU_ITEM(g_list_nth_data(menus, 1)))));
+    g_list_free(menus);
+    ASSERT_EQ(g_list_length(items), 1u);
+    auto* keep = GTK_CHECK_MENU_ITEM(items->data);
+    g_list_free(items);
+    EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(keep)), "_Keep Pitch");
+    EXPECT_FALSE(gtk_check_menu_item_get_active(keep));
+
+    gtk_menu_item_activate(GTK_MENU_ITEM(keep));
+    EXPECT_TRUE(keepPitch.On());
+    gtk_menu_item_activate(GTK_MENU_ITEM(keep));
+    EXPECT_FALSE(keepPitch.On());
+    // A layer that cannot: the check goes back off.
+    sound.able = false;
+    gtk_menu_item_activate(GTK_MENU_ITEM(keep));
+    EXPECT_FALSE(keepPitch.On());
+    EXPECT_FALSE(gtk_check_menu_item_get_active(keep));
+    EXPECT_EQ(sound.asked, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(commands, 0);
 }
 
 TEST(GtkDialog, ControlsStandAtTheirTemplateRectanglesWithTheirStatesAndMnemonics) {

@@ -226,6 +226,44 @@ TEST_F(SoftwareMixerTest, AFileAtAnotherRateEndsWhenItsLastFrameIsHeardAtAnyOutp
     EXPECT_EQ(Cursor(), 2 * 800u);
 }
 
+TEST_F(SoftwareMixerTest, KeptPitchSetsTheSpeedAloneAndTheCursorAndEndFollowTheFileBytes) {
+    Make(3 * 8000, 1000, 8000);  // three seconds
+    device_.KeepPitch(true);
+    ASSERT_EQ(buffer_->SetFrequency(6000), S_OK);  // three quarters of its speed
+    ASSERT_EQ(buffer_->Play(0), S_OK);
+    Run(2000);
+    EXPECT_NEAR(Hz(Side(At(100), At(2000), 0)), 1000, 10);
+    EXPECT_NEAR(Cursor(), 2 * 12000.0, 2 * 8000 * 0.02);  // 1.5 s of the file, within 20 ms
+
+    // Half speed, then the tape again at that frequency: each heard at once, from the byte
+    // heard, with no silence between and no jump of the cursor.
+    uint32_t before = Cursor();
+    ASSERT_EQ(buffer_->SetFrequency(4000), S_OK);
+    EXPECT_NEAR(Cursor(), before, 2);
+    Run(1000);
+    EXPECT_NEAR(Hz(Side(At(2100), At(3000), 0)), 1000, 10);
+    EXPECT_NEAR(Cursor(), before + 2 * 4000.0, 2 * 8000 * 0.02);
+    before = Cursor();
+    device_.KeepPitch(false);
+    EXPECT_NEAR(Cursor(), before, 2);  // within a frame, on a whole output frame
+    Run(500);
+    EXPECT_NEAR(Hz(Side(At(3050), At(3500), 0)), 500, 5);
+    EXPECT_NEAR(Cursor(), before + 2 * 2000.0, 2);
+    const std::vector<double> heard = Side(At(100), At(3500), 0);
+    size_t quiet = 0, longest = 0;
+    for (double v : heard)
+        longest = std::max(longest, quiet = std::fabs(v) < 0.05 ? quiet + 1 : 0);
+    EXPECT_LT(longest, At(5));
+
+    // Kept again: the file's last 0.5 s lasts 1 s, and the sound ends when it is heard.
+    device_.KeepPitch(true);
+    const uint32_t left = 2 * 3 * 8000 - Cursor();
+    Run(static_cast<uint32_t>(left / 2 / 4000.0 * 1000) - 30);
+    EXPECT_TRUE(Playing());
+    Run(60);
+    EXPECT_FALSE(Playing());
+}
+
 // Decoded sound: a sine whose recording said it was longer than the sound it holds.
 class SineData final : public DecodedData {
   public:
