@@ -433,9 +433,9 @@ class PulseSoundSystem final : public SoundSystem {
         std::unique_ptr<PulseSoundDevice> opened(new (std::nothrow) PulseSoundDevice(&live_));
         if (!opened)
             return E_OUTOFMEMORY;
-        opened->KeepPitch(keepPitch_);
         if (!opened->Open())
             return kNoDriver;
+        opened->KeepPitch(keepPitch_);
         *device = std::move(opened);
         return S_OK;
     }

@@ -10,6 +10,7 @@
                                         15 kHz, at one level, 500 ms each
   capture.py bandlevel REC.wav          prints the level of the second half of the
                                         sound against the first, in dB
+  capture.py gap REC.wav                prints the longest silence inside the sound, in ms
 """
 import math
 import struct
@@ -132,7 +133,14 @@ def levels(path):
     print(round(rms(left), 1), round(rms(right), 1))
 
 
+def longest_gap(path):
+    rate, channels = read(path)
+    loud = [i for i, (l, r) in enumerate(zip(channels[0], channels[-1])) if abs(l) + abs(r) > 200]
+    longest = max((b - a - 1 for a, b in zip(loud, loud[1:])), default=0)
+    print("%.1f" % (longest * 1000 / rate))
+
+
 if __name__ == "__main__":
     command, path = sys.argv[1], sys.argv[2]
     {"tones": write_tones, "segments": segments, "levels": levels, "band": write_band,
-     "bandlevel": band_level}[command](path)
+     "bandlevel": band_level, "gap": longest_gap}[command](path)

@@ -116,6 +116,55 @@ e2e_scenario_native_transport() {
     e2e_check "native: and plays to the end of the data" e2e_near "${c1:-x}" 48000 250
 }
 
+# Options > Keep Pitch: the Frequency slider sets the speed alone. A 4 s tone of 1 kHz played at
+# half and three quarters of its rate stays at 1 kHz and lasts 8 s and 5.33 s; unchecked, the
+# same slider lowers the pitch as a tape does, and checked while that plays, the sound goes
+# on from the byte heard at its own pitch, with no gap.
+e2e_scenario_native_keep_pitch() {
+    local tone=$E2E_OUT/native-tone.wav part hz ms segments wav t0 t1 pitch u0 u1 low
+    sox -n -r 8000 -b 16 -c 1 "$tone" synth 4 sine 1000 vol 0.5
+    e2e_start_native -- "$tone"
+    e2e_check "native: dialog appears for Keep Pitch" e2e_wait_window "Velmorin - [" 15 || return
+    e2e_until 5 _native_loaded "$tone" 8000
+    e2e_native_menu o k
+    sleep 1
+    for part in "4000 8000" "6000 5333"; do
+        read -r hz ms <<<"$part"
+        e2e_native_slider 1003 "$hz"
+        e2e_record_start "native-keep-$hz" || continue
+        e2e_focus '^Velmorin - '
+        xdotool key alt+p
+        e2e_status_becomes "Sound stopped." $((ms / 1000 + 5))
+        segments=$(python3 "$E2E_TOOLS/capture.py" segments "$(e2e_record_stop)")
+        echo "$segments" >&2
+        read -r t0 t1 pitch <<<"$segments"
+        e2e_check "native: Keep Pitch at $hz Hz: one tone" e2e_equals "$(wc -l <<<"$segments")" 1
+        e2e_check "native: Keep Pitch at $hz Hz: at 1000 Hz within 1 %" e2e_near "${pitch:-x}" 1000 10
+        e2e_check "native: Keep Pitch at $hz Hz: lasts $ms ms within 2 %" \
+            e2e_near "$((${t1:-0} - ${t0:-0}))" "$ms" $((ms / 50))
+    done
+    e2e_native_menu o k
+    e2e_record_start native-keep-toggle || return
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_until 5 e2e_native_position_past 16000
+    e2e_native_menu o k
+    e2e_status_becomes "Sound stopped." 10
+    wav=$(e2e_record_stop)
+    segments=$(python3 "$E2E_TOOLS/capture.py" segments "$wav")
+    echo "$segments" >&2
+    read -r t0 _ low <<<"$(sed -n 1p <<<"$segments")"
+    read -r u0 u1 pitch <<<"$(sed -n 2p <<<"$segments")"
+    e2e_check "native: unchecked, 6000 Hz lowers the pitch to 750 Hz" e2e_near "${low:-x}" 750 8
+    e2e_check "native: checked while playing, the pitch is kept" e2e_near "${pitch:-x}" 1000 10
+    e2e_check "native: and the 4 s are all heard at three quarters, none twice" \
+        e2e_near "$((${u1:-0} - ${t0:-0}))" 5333 107
+    e2e_check "native: with no gap over 5 ms" e2e_near "$(python3 "$E2E_TOOLS/capture.py" gap "$wav")" 0 5
+    e2e_focus '^Velmorin - '
+    xdotool key Escape
+    e2e_wait_exit 10
+}
+
 e2e_scenario_native_automatic_pausing() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep20.wav" 20 >/dev/null  # 160000 bytes
     e2e_record_start native-cycle
@@ -369,6 +418,7 @@ _native_loaded() {  # path rate
 e2e_native_scenarios "native" e2e_scenario_native_first_state \
     e2e_scenario_native_transport \
     e2e_scenario_native_decoded_recordings \
+    e2e_scenario_native_keep_pitch \
     e2e_scenario_native_automatic_pausing \
     e2e_scenario_native_position_text_while_playing \
     e2e_scenario_native_hotkeys_from_xterm \
