@@ -8,7 +8,9 @@
 #   e2e_pulse_start        starts the daemon (once); exports PULSE_SERVER and HOME for
 #                          the Wine processes started afterwards; E2E_PULSE_HOME is that
 #                          HOME, to pass to e2e_start_app
-#   e2e_record_start NAME  records the sink to $E2E_OUT/NAME.raw (starts the daemon too)
+#   e2e_record_start NAME  records the sink to $E2E_OUT/NAME.raw (starts the daemon too);
+#                          a recorder that gives nothing is one failed check, and the
+#                          scenario returns
 #   e2e_record_stop        ends the recording, prints the path of $E2E_OUT/NAME.wav
 #                          (48000 Hz, 2 channels, 16 bit); $E2E_OUT/NAME.start and
 #                          NAME.stop hold the wall-clock times (Unix seconds) just before
@@ -272,9 +274,19 @@ e2e_record_start() {  # name
         kill -0 "$e2e_record_pid" 2>/dev/null || break
         sleep 0.01
     done
-    echo "the recorder did not start; see $E2E_OUT/$name.rec.log" >&2
+    # What the server made of the recorder, for the log: its sources, its recording streams
+    # and, under PipeWire, the links the session manager made.
+    {
+        echo "== no sample within 8 s"
+        "${e2e_pulse_client[@]}" timeout 5 pactl list short sources
+        "${e2e_pulse_client[@]}" timeout 5 pactl list short source-outputs
+        [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] &&
+            env XDG_RUNTIME_DIR="$e2e_pulse_dir/run" timeout 5 pw-link -l
+    } >>"$E2E_OUT/$name.rec.log" 2>&1
     _e2e_end_pid "$e2e_record_pid"
     e2e_record_pid=
+    # One failure that names it; the scenario stops there, as nothing it hears can be judged.
+    e2e_check "the recorder of $name starts (see $E2E_OUT/$name.rec.log)" false
     return 1
 }
 

@@ -14,7 +14,7 @@ e2e_sound_stretches() {  # recording sweep -> the "sound" lines of track_tone
 
 e2e_scenario_hotkeys_from_notepad() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/sweep20.wav" 20 >/dev/null  # 160000 bytes
-    e2e_record_start hotkeys
+    e2e_record_start hotkeys || return
     # Notepad comes up first: a Wine program that starts keeps the Wine server, and so the
     # program's sound, busy. The dialog then opens over it, clear of Notepad's caption.
     HOME=$E2E_PULSE_HOME wine notepad >/dev/null 2>&1 &
@@ -72,7 +72,7 @@ e2e_scenario_hotkey_taken() {
     e2e_own_pids+=("$holder")
     local i
     for i in $(seq 1 50); do grep -q holding "$E2E_OUT/hold.txt" 2>/dev/null && break; sleep 0.1; done
-    e2e_record_start taken
+    e2e_record_start taken || return
     e2e_start_app "$E2E_PULSE_HOME"
     e2e_check "a taken Alt+J shows the Failed box" e2e_wait_window "Orvanth" 15 || { kill $holder; return; }
     e2e_dump_of "Orvanth" 2
@@ -131,7 +131,7 @@ e2e_position_past() {  # bytes: the position text shows more than that
 
 e2e_scenario_automatic_pausing() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/sweep20.wav" 20 >/dev/null  # 160000 bytes
-    e2e_record_start cycle
+    e2e_record_start cycle || return
     e2e_start_app "$E2E_PULSE_HOME"
     e2e_check "dialog appears for the cycle" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
     e2e_load "$(e2e_winpath "$E2E_OUT/sweep20.wav")"

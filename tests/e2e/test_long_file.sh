@@ -66,7 +66,7 @@ e2e_scenario_one_hour() {
     sleep 1  # the device opened at start-up; let the stream settle
 
     # From the start: Play, a skip back, a skip forward, Pause.
-    e2e_record_start long-start
+    e2e_record_start long-start || return
     e2e_focus '^Velmorin - '
     local took start
     start=$(date +%s%N)
@@ -102,7 +102,7 @@ e2e_scenario_one_hour() {
     _long_slider_keys 1006 End Left Left Left Left Left Left Left Left Left Left
     e2e_check "the position slider stands at 90" e2e_until 5 _long_slider_is 1006 90
     e2e_check "the position text shows 90 % of the data" e2e_equals "$(e2e_text 1017)" $at90
-    e2e_record_start long-90
+    e2e_record_start long-90 || return
     e2e_focus '^Velmorin - '
     xdotool key alt+a
     e2e_check "the resume at 90 % plays" e2e_status_becomes "Playing" 5
@@ -170,7 +170,7 @@ e2e_scenario_one_hour() {
     _long_slider_keys 1006 End Left
     e2e_check "the position slider stands at 99" e2e_until 5 _long_slider_is 1006 99
     e2e_check "the position text shows 99 % of the data" e2e_equals "$(e2e_text 1017)" $at99
-    e2e_record_start long-end
+    e2e_record_start long-end || return
     e2e_focus '^Velmorin - '
     xdotool key alt+a
     e2e_check "the end gives Sound stopped." e2e_status_becomes "Sound stopped." \
@@ -215,7 +215,7 @@ e2e_scenario_above_2g() {
     _long_slider_keys 1006 End Left Left Left Left Left Left Left Left Left Left
     e2e_check "the position text shows 90 %, above 2^31" e2e_until 5 _long_slider_is 1006 90
     e2e_equals "$(e2e_text 1017)" $at90
-    e2e_record_start long-2g
+    e2e_record_start long-2g || return
     e2e_focus '^Velmorin - '
     xdotool key alt+a
     e2e_status_becomes "Playing" 5

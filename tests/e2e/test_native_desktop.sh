@@ -38,7 +38,7 @@ _desktop_check_heard() {  # label recording
 }
 
 e2e_scenario_mpris_x11() {
-    e2e_record_start desktop-mpris
+    e2e_record_start desktop-mpris || return
     e2e_start_native -- "$E2E_SWEEP"
     e2e_check "mpris: the dialog appears with the file" e2e_wait_window "Velmorin - [" 15 ||
         { e2e_record_stop >/dev/null; return; }
@@ -100,7 +100,7 @@ _desktop_start_wayland() {  # label: the program as a Wayland client, with the s
 e2e_scenario_portal_hotkeys() {  # [press-command portal-option]
     local press=${1:-e2e_portal_press}
     e2e_portal_start "${@:2}" || { e2e_check "portal: the portal starts" false; return; }
-    e2e_record_start desktop-portal${2:-}
+    e2e_record_start desktop-portal${2:-} || return
     _desktop_start_wayland portal || { e2e_record_stop >/dev/null; return; }
     if [ $# = 0 ]; then
         e2e_check "portal: the three hotkeys are bound with what they do and their keys" e2e_equals \

@@ -32,7 +32,7 @@ e2e_scenario_pedals() {
     "$VELMORIN_BUILD/tools/make_sweep" "$sweep" 20 >/dev/null
     rm -rf "$E2E_PEDALS"
     mkdir -p "$E2E_PEDALS/dev" "$E2E_PEDALS/sys/class/hidraw"
-    e2e_record_start pedals
+    e2e_record_start pedals || return
     e2e_start_native VELMORIN_DEVICE_ROOT="$E2E_PEDALS" -- "$sweep"
     e2e_check "pedals: the dialog appears" e2e_wait_window "Velmorin - [" 15 ||
         { e2e_record_stop >/dev/null; return; }

@@ -68,7 +68,7 @@ _native_offsets() {  # stretch-lines n -> the first and last byte offset of stre
 
 e2e_scenario_native_transport() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep.wav" 6 >/dev/null  # 48000 bytes, 8000 a second
-    e2e_record_start native-transport
+    e2e_record_start native-transport || return
     e2e_start_native
     e2e_check "native: dialog appears for the transport" e2e_wait_window "Velmorin - " 15 ||
         { e2e_record_stop >/dev/null; return; }
@@ -167,7 +167,7 @@ e2e_scenario_native_keep_pitch() {
 
 e2e_scenario_native_automatic_pausing() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep20.wav" 20 >/dev/null  # 160000 bytes
-    e2e_record_start native-cycle
+    e2e_record_start native-cycle || return
     e2e_start_native
     e2e_check "native: dialog appears for the cycle" e2e_wait_window "Velmorin - " 15 ||
         { e2e_record_stop >/dev/null; return; }
@@ -229,7 +229,7 @@ _native_focused_name() { xdotool getwindowname "$(xdotool getwindowfocus)" 2>/de
 
 e2e_scenario_native_hotkeys_from_xterm() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/native-sweep20.wav" 20 >/dev/null
-    e2e_record_start native-hotkeys
+    e2e_record_start native-hotkeys || return
     e2e_start_native
     e2e_check "native: dialog appears for the hotkeys" e2e_wait_window "Velmorin - " 15 ||
         { e2e_record_stop >/dev/null; return; }
@@ -298,7 +298,7 @@ e2e_scenario_native_hotkey_taken() {
 }
 
 e2e_scenario_native_about_while_playing() {
-    e2e_record_start native-about
+    e2e_record_start native-about || return
     e2e_start_native
     e2e_check "native: dialog appears for the About box" e2e_wait_window "Velmorin - " 15 ||
         { e2e_record_stop >/dev/null; return; }
@@ -373,7 +373,7 @@ e2e_scenario_native_decoded_recordings() {
         file=$E2E_OUT/native-sweep8.$format
         ffmpeg -nostdin -v error -y -i "$sweep" -c:a "$codec" -ar "$rate" "$file"
         local label="native: $format" per=$((rate / 8000 * 2))
-        e2e_record_start "native-$format"
+        e2e_record_start "native-$format" || return
         e2e_start_native -- "$file"
         e2e_check "$label opens from the command line" e2e_wait_window "Velmorin - [" 15 ||
             { e2e_record_stop >/dev/null; continue; }

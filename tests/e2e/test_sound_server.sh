@@ -14,7 +14,7 @@ _restart_connected() { "${e2e_pulse_client[@]}" pactl list clients 2>/dev/null |
 e2e_scenario_server_restart() {
     local sweep=$E2E_OUT/restart-sweep.wav label="server restart (${E2E_SOUND_SERVER:-pulseaudio})"
     "$VELMORIN_BUILD/tools/make_sweep" "$sweep" 20 >/dev/null
-    e2e_record_start restart-before
+    e2e_record_start restart-before || return
     e2e_start_native -- "$sweep"
     e2e_check "$label: the dialog appears" e2e_wait_window "Velmorin - [" 15 ||
         { e2e_record_stop >/dev/null; return; }
@@ -43,7 +43,7 @@ e2e_scenario_server_restart() {
     back=$(date +%s%N)
     e2e_check "$label: the program is back on the server within 1 s" e2e_until 1 _restart_connected
     echo "  connected after $((($(date +%s%N) - back) / 1000000)) ms" >&2
-    e2e_record_start restart-after
+    e2e_record_start restart-after || return
     e2e_focus '^Velmorin - '
     xdotool key alt+a
     e2e_check "$label: the resume is heard" e2e_until 5 e2e_native_position_past $((paused - 3000 + 800))

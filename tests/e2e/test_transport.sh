@@ -8,7 +8,7 @@ E2E_BIN=$VELMORIN_BUILD/tools
 
 e2e_scenario_transport() {
     "$E2E_BIN/make_sweep" "$E2E_OUT/sweep.wav" 6 >/dev/null  # 48000 bytes, 8000 per second
-    e2e_record_start transport
+    e2e_record_start transport || return
     e2e_start_app "$E2E_PULSE_HOME"
     e2e_check "dialog appears for the transport" e2e_wait_window "Velmorin - " 15 || { e2e_record_stop >/dev/null; return; }
     e2e_check "the sweep loads" e2e_load "$(e2e_winpath "$E2E_OUT/sweep.wav")"
