@@ -21,6 +21,11 @@ _desktop_property() {  # a Player property as gdbus prints it: (<true>,)
     gdbus call --session --dest org.mpris.MediaPlayer2.velmorin --object-path /org/mpris/MediaPlayer2 \
         --method org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2.Player "$1" 2>/dev/null
 }
+_desktop_set_rate() {
+    gdbus call --session --dest org.mpris.MediaPlayer2.velmorin --object-path /org/mpris/MediaPlayer2 \
+        --method org.freedesktop.DBus.Properties.Set org.mpris.MediaPlayer2.Player Rate "<$1>" >/dev/null 2>&1
+}
+_desktop_thumb_is() { e2e_dump_of "Velmorin - " 50 && [ "$(e2e_field 1003 pos)" = "$1" ]; }
 _desktop_offsets() { sed -n "$2p" <<<"$1" | awk '{ print $4, $5 }'; }
 
 # The stretches heard after a pause, a resume by the pause hotkey's step, a skip forward and
@@ -70,6 +75,15 @@ e2e_scenario_mpris_x11() {
     _desktop_player stop
     e2e_check "mpris: stop stops" e2e_status_becomes "Sound stopped." 5
     e2e_check "mpris: status Stopped" e2e_until 5 _desktop_status_is Stopped
+    # Rate: 1 and fixed while the pitch is not kept; with Keep Pitch, the speed, and a rate
+    # set moves the Frequency slider (the sweep's 8000 Hz at half speed: 4000).
+    e2e_check "mpris: Rate cannot be set without Keep Pitch" e2e_fails _desktop_set_rate 0.5
+    e2e_native_menu o k
+    _desktop_set_rate 0.5
+    e2e_check "mpris: with Keep Pitch a Rate of 0.5 moves the slider to 4000" e2e_until 5 _desktop_thumb_is 4000
+    e2e_check "mpris: and Rate reads 0.5 within 0.25 to 4" e2e_equals \
+        "$(_desktop_property Rate)$(_desktop_property MinimumRate)$(_desktop_property MaximumRate)" \
+        "(<0.5>,)(<0.25>,)(<4.0>,)"
     e2e_focus '^Velmorin - '
     xdotool key Escape
     e2e_wait_exit 10

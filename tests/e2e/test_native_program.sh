@@ -307,10 +307,11 @@ e2e_scenario_native_about_while_playing() {
     e2e_focus '^Velmorin - '
     xdotool key alt+p
     e2e_status_becomes "Playing" 5
-    # Alt+H is the skip-back hotkey; the keyboard reaches the Help menu through F10.
+    # Alt+H is the skip-back hotkey; the keyboard reaches the Help menu through F10, and
+    # from File, the first, left to Help, the last.
     xdotool key F10
     sleep 0.3
-    xdotool key Right
+    xdotool key Left
     sleep 0.3
     xdotool key Down Return
     e2e_check "native: Help > About... opens the About box" e2e_wait_window "About Velmorin" 10
