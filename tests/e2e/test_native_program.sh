@@ -160,9 +160,53 @@ e2e_scenario_native_keep_pitch() {
     e2e_check "native: and the 4 s are all heard at three quarters, none twice" \
         e2e_near "$((${u1:-0} - ${t0:-0}))" 5333 107
     e2e_check "native: with no gap over 5 ms" e2e_near "$(python3 "$E2E_TOOLS/capture.py" gap "$wav")" 0 5
+    _native_kept_transport
     e2e_focus '^Velmorin - '
     xdotool key Escape
     e2e_wait_exit 10
+}
+
+# The transport with the pitch kept, at 0.75: a steady tone tells no byte from another, so each
+# stretch heard between pauses is judged by its length, which at 12000 file bytes a second must
+# hold the bytes the positions say: to the pause, from the step back with a skip forward in
+# it, and from the next step back with a skip back to the end. Within 500 bytes (31 ms of the
+# file), as the sweep's 250 at 8000 a second.
+_native_kept_transport() {
+    local p1 p2 lines d1 d2 d3
+    e2e_record_start native-keep-transport || return
+    e2e_focus '^Velmorin - '
+    xdotool key alt+p
+    e2e_until 5 e2e_native_position_past 16000
+    xdotool key alt+a
+    e2e_status_becomes "Paused." 5
+    p1=$(e2e_text 1017)
+    sleep 0.3
+    xdotool key alt+a
+    e2e_until 5 e2e_native_position_past $((p1 + 6000))
+    xdotool key alt+k
+    e2e_until 5 e2e_native_position_past $((p1 + 24000))
+    xdotool key alt+a
+    e2e_status_becomes "Paused." 5
+    p2=$(e2e_text 1017)
+    sleep 0.3
+    xdotool key alt+a
+    e2e_until 5 e2e_native_position_past $((p2 - 1000))
+    xdotool key alt+h
+    e2e_status_becomes "Sound stopped." 10
+    # A skip's step in the tone's phase can leave one window out of the tone; only the
+    # pauses' silences, 300 ms and more, part the stretches.
+    lines=$(python3 "$E2E_TOOLS/capture.py" segments "$(e2e_record_stop)" |
+        awk 'NR > 1 && $1 - end <= 20 && $3 == hz { end = $2; next }
+             NR > 1 { print start, end, hz } { start = $1; end = $2; hz = $3 }
+             END { if (NR) print start, end, hz }')
+    echo "$lines" >&2
+    read -r d1 d2 d3 <<<"$(awk '{ printf "%d ", ($2 - $1) * 12 }' <<<"$lines")"
+    e2e_check "native: kept, three stretches at 1 kHz" e2e_equals "$(awk '{ print $3 }' <<<"$lines" | sort -u)|$(wc -l <<<"$lines")" "1000|3"
+    e2e_check "native: kept, the first Play stops where the position says" e2e_near "${d1:-x}" "$p1" 500
+    e2e_check "native: kept, resumed 3000 bytes back, skipped 15000 on to the pause" \
+        e2e_near "${d2:-x}" $((p2 - (p1 - 3000) - 15000)) 500
+    e2e_check "native: kept, resumed 3000 bytes back, skipped 15000 back to the end" \
+        e2e_near "${d3:-x}" $((64000 - (p2 - 3000) + 15000)) 500
 }
 
 e2e_scenario_native_automatic_pausing() {
