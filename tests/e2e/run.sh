@@ -35,7 +35,10 @@ for scenario in "$here"/test_*.sh; do
 done
 # The native program's sound scenarios once more, through PipeWire's PulseAudio server, as
 # Debian's GNOME, Ubuntu and Fedora run it.
-export E2E_SOUND_SERVER=pipewire E2E_LABEL="pipewire: "
+# Its recordings and logs go in a folder of their own, so that a check failed in either pass
+# can still be read afterwards.
+export E2E_SOUND_SERVER=pipewire E2E_LABEL="pipewire: " E2E_OUT=$E2E_OUT/pipewire
+mkdir -p "$E2E_OUT/shots"
 for scenario in test_pulse_layer.sh test_native_program.sh test_native_desktop.sh test_native_pedals.sh \
     test_sound_server.sh; do
     run_file "$here/$scenario"
