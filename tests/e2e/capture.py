@@ -135,8 +135,18 @@ def levels(path):
 
 def longest_gap(path):
     rate, channels = read(path)
-    loud = [i for i, (l, r) in enumerate(zip(channels[0], channels[-1])) if abs(l) + abs(r) > 200]
-    longest = max((b - a - 1 for a, b in zip(loud, loud[1:])), default=0)
+    left = channels[0]
+    loud = [i for i, (l, r) in enumerate(zip(left, channels[-1])) if abs(l) + abs(r) > 200]
+    if not loud:
+        print("0.0")
+        return
+    # Inside the sound: its level in the 10 ms on both sides (a filter's ringing after the
+    # last frame dips through zero too, but is not the sound going on).
+    level = rms(left[loud[0]:loud[-1]]) / 2
+    size = rate // 100
+    longest = max((b - a - 1 for a, b in zip(loud, loud[1:])
+                   if rms(left[max(0, a - size):a]) > level and rms(left[b:b + size]) > level),
+                  default=0)
     print("%.1f" % (longest * 1000 / rate))
 
 

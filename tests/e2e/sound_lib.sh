@@ -253,7 +253,7 @@ e2e_record_start() {  # name
     local name=$1 raw=$E2E_OUT/$1.raw i
     [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
     e2e_pulse_start || return 1
-    rm -f "$raw" "$E2E_OUT/$name.wav"
+    rm -f "$raw" "$E2E_OUT/$name.wav" "$E2E_OUT/$name.told"
     date +%s.%N >"$E2E_OUT/$name.start"
     "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
         --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$raw" 2>"$E2E_OUT/$name.rec.log" &
@@ -305,5 +305,12 @@ e2e_record_stop() {  # prints the path of the WAVE file
         return 1
     fi
     timeout 60 sox -t raw -e signed -b 16 -c 2 -r $E2E_PULSE_RATE "$raw" "$wav" || return 1
+    # Told beside the checks: a recorder that fell behind holds less than the time it ran.
+    # (A stop called again, for a recorder a subshell already stopped, tells nothing.)
+    [ "$(cat "$E2E_OUT/$e2e_record_name.told" 2>/dev/null)" = "$size" ] && { echo "$wav"; return 0; }
+    echo "$size" >"$E2E_OUT/$e2e_record_name.told"
+    awk -v first="$(cat "$E2E_OUT/$e2e_record_name.first")" -v stop="$(cat "$E2E_OUT/$e2e_record_name.stop")" \
+        -v got=$((size / 4)) -v rate=$E2E_PULSE_RATE -v name="$e2e_record_name" \
+        'BEGIN { printf "  recorded %s: %.2f s in %.2f s\n", name, got / rate, stop - first }' >&2
     echo "$wav"
 }
