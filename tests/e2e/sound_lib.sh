@@ -282,6 +282,13 @@ e2e_record_start() {  # name
         "${e2e_pulse_client[@]}" timeout 5 pactl list short source-outputs
         [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] &&
             env XDG_RUNTIME_DIR="$e2e_pulse_dir/run" timeout 5 pw-link -l
+        # A server that answers none of these (seen twice through PipeWire): where its
+        # processes stand.
+        ps -L -o pid,lwp,stat,cls,rtprio,pcpu,comm -p "$(IFS=,; echo "${e2e_pulse_pids[*]}")"
+        local pid
+        for pid in "${e2e_pulse_pids[@]}"; do
+            timeout 20 gdb -p "$pid" -batch -ex "thread apply all bt 8" 2>/dev/null | grep -E '^(Thread|#)'
+        done
     } >>"$E2E_OUT/$name.rec.log" 2>&1
     _e2e_end_pid "$e2e_record_pid"
     e2e_record_pid=
