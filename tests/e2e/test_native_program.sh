@@ -97,6 +97,8 @@ e2e_scenario_native_transport() {
     e2e_check "native: the stopped layout after Stop" e2e_equals "$(e2e_native_layout)" 100
     sleep 0.5
     xdotool key alt+p
+    # The status reads "Sound stopped." before the key is handled as well as at the end.
+    e2e_check "native: Play again plays" e2e_status_leaves "Sound stopped." 5
     e2e_check "native: Play again runs to the end of the data" e2e_status_becomes "Sound stopped." 15
     e2e_focus '^Velmorin - '
     xdotool key Escape
@@ -134,6 +136,7 @@ e2e_scenario_native_keep_pitch() {
         e2e_record_start "native-keep-$hz" || continue
         e2e_focus '^Velmorin - '
         xdotool key alt+p
+        e2e_status_leaves "Sound stopped." 5
         e2e_status_becomes "Sound stopped." $((ms / 1000 + 5))
         segments=$(python3 "$E2E_TOOLS/capture.py" segments "$(e2e_record_stop)")
         echo "$segments" >&2
