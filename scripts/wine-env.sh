@@ -22,7 +22,7 @@ velmorin_start_display() {
     local n
     for n in $(seq 90 120); do
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-        "${velmorin_urgent[@]}" Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        "${velmorin_urgent[@]}" Xvfb :$n -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
         velmorin_xvfb_pid=$!
         export DISPLAY=:$n
         local i
