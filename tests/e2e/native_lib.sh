@@ -8,6 +8,7 @@
 
 E2E_LINUX=$VELMORIN_BUILD/linux
 e2e_dbus_pid=
+e2e_dbus_address=
 e2e_native_saved_bus=
 
 e2e_native_start_session() {
@@ -16,6 +17,7 @@ e2e_native_start_session() {
     { read -r address; read -r pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
     [ -n "$pid" ] || return 1
     e2e_dbus_pid=$pid
+    e2e_dbus_address=$address
     e2e_native_saved_bus=${DBUS_SESSION_BUS_ADDRESS:-}
     export DBUS_SESSION_BUS_ADDRESS=$address
     export E2E_INSPECTOR=atspi
@@ -39,7 +41,16 @@ e2e_native_scenarios() {  # label scenario-function...
 }
 
 e2e_native_stop_session() {
+    # What the bus started on demand (the accessibility bus's launcher and its bus) ends
+    # with it; on its way out it removes the display's AT_SPI_BUS property and its socket,
+    # which the next session's launcher sets up under the same names, so it has to be gone
+    # before that one starts.
+    local pids=() pid
+    [ -n "$e2e_dbus_pid" ] &&
+        pids=($(grep -lzxF "DBUS_STARTER_ADDRESS=$e2e_dbus_address" /proc/[0-9]*/environ 2>/dev/null |
+            cut -d/ -f3))
     [ -n "$e2e_dbus_pid" ] && kill "$e2e_dbus_pid" 2>/dev/null
+    for pid in "${pids[@]}"; do _e2e_end_pid "$pid" 0; done
     e2e_dbus_pid=
     export DBUS_SESSION_BUS_ADDRESS=$e2e_native_saved_bus
     E2E_INSPECTOR=wine
