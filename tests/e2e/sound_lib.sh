@@ -121,17 +121,27 @@ _e2e_server_up() {
     e2e_pulse_keepalive_pid=$!
     # The null sink renders its first block, about 2 s long, before it follows the short
     # latency asked for; until then its monitor gives nothing and a stream started by a
-    # test would be heard late. Wait that out here, once per daemon.
-    local probe=$e2e_pulse_dir/probe.raw probe_pid
+    # test would be heard late. Wait that out here, once per daemon. A fresh PipeWire graph
+    # has now and then taken longer than the 15 s a scenario waits for the program's
+    # window: the scenarios start on a server that plays, or not at all.
+    local probe=$e2e_pulse_dir/probe.raw probe_pid started=$SECONDS
     "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
         --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$probe" 2>/dev/null &
     probe_pid=$!
-    for i in $(seq 1 100); do
+    for i in $(seq 1 600); do
         [ -s "$probe" ] && break
         sleep 0.05
     done
+    local played=0
+    [ -s "$probe" ] && played=1
     _e2e_end_pid "$probe_pid"
     rm -f "$probe"
+    [ $((SECONDS - started)) -gt 5 ] && echo "  the sound server played after $((SECONDS - started)) s" >&2
+    if [ $played = 0 ]; then
+        echo "the sound server plays nothing within 30 s; see $e2e_pulse_dir/*.log" >&2
+        e2e_pulse_stop
+        return 1
+    fi
 }
 
 _e2e_pulseaudio_up() {
