@@ -53,6 +53,7 @@ e2e_wait_window() {  # title prefix [seconds]: waits until a visible window has 
         e2e_inspect "$1" >/dev/null && return 0
         sleep 0.1
     done
+    [ "${E2E_INSPECTOR:-wine}" = atspi ] && e2e_native_no_window >&2
     return 1
 }
 

@@ -66,6 +66,14 @@ e2e_start_native() {  # [VAR=value | -u VAR...] [-- ARG...]: the program with a 
     e2e_own_pids+=("$e2e_app_pid")
 }
 
+e2e_native_no_window() {  # for the log: whether the program runs, what it said, where it waits
+    echo "  no window; the program $(kill -0 "$e2e_app_pid" 2>/dev/null && echo runs || echo has ended). It said:"
+    sed 's/^/    /' "$E2E_OUT/native-app.log"
+    kill -0 "$e2e_app_pid" 2>/dev/null &&
+        timeout 20 gdb -p "$e2e_app_pid" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)'
+    "${e2e_pulse_client[@]}" timeout 5 pactl info >/dev/null 2>&1 || echo "  the sound server does not answer"
+}
+
 e2e_native_menu_open() {  # succeeds while a popup menu of the program is mapped
     local id
     for id in $(xdotool search --class velmorin 2>/dev/null); do
