@@ -138,7 +138,8 @@ _e2e_server_up() {
     rm -f "$probe"
     [ $((SECONDS - started)) -gt 5 ] && echo "  the sound server played after $((SECONDS - started)) s" >&2
     if [ $played = 0 ]; then
-        echo "the sound server plays nothing within 30 s; see $e2e_pulse_dir/*.log" >&2
+        _e2e_server_state >"$E2E_OUT/server-stall.log" 2>&1
+        echo "the sound server plays nothing within 30 s; see $E2E_OUT/server-stall.log" >&2
         e2e_pulse_stop
         return 1
     fi
@@ -197,13 +198,16 @@ EOT
     # desktop's preempting kernel keeps it together.
     local cpu=()
     [ "${E2E_PIPEWIRE_CPU:-last}" = all ] || cpu=(taskset -c $(($(nproc) - 1)))
-    local env=("${cpu[@]}" "${E2E_REALTIME[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
-        XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" XDG_RUNTIME_DIR="$e2e_pulse_dir/run")
     e2e_pulse_pids=()
     if [ -z "$e2e_pulse_bus" ]; then
         { read -r e2e_pulse_bus; read -r e2e_pulse_bus_pid; } < <(dbus-daemon --session --fork \
             --print-address=1 --print-pid=1)
     fi
+    # The graph's processes talk on a bus of the graph's own, which lives as long as they do:
+    # a scenario's session bus ends with the scenario, under a server that goes on.
+    local env=("${cpu[@]}" "${E2E_REALTIME[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
+        XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" XDG_RUNTIME_DIR="$e2e_pulse_dir/run"
+        DBUS_SESSION_BUS_ADDRESS="$e2e_pulse_bus")
     "${env[@]}" pipewire >"$e2e_pulse_dir/pipewire.log" 2>&1 </dev/null &
     e2e_pulse_pids+=($!)
     local i
@@ -212,7 +216,7 @@ EOT
         "${env[@]}" pw-cli info 0 >/dev/null 2>&1 && break
         sleep 0.1
     done
-    "${env[@]}" DBUS_SESSION_BUS_ADDRESS="$e2e_pulse_bus" wireplumber \
+    "${env[@]}" wireplumber \
         >"$e2e_pulse_dir/wireplumber.log" 2>&1 </dev/null &
     e2e_pulse_pids+=($!)
     "${env[@]}" pipewire-pulse >"$e2e_pulse_dir/pipewire-pulse.log" 2>&1 </dev/null &
@@ -259,6 +263,22 @@ e2e_pulse_stop() {
     return 0
 }
 
+# What the server makes of its streams, for the log: its sources, its recording streams,
+# under PipeWire the links the session manager made, and for a server that answers none of
+# these (seen through PipeWire) where its processes stand and the end of their logs.
+_e2e_server_state() {
+    "${e2e_pulse_client[@]}" timeout 5 pactl list short sources
+    "${e2e_pulse_client[@]}" timeout 5 pactl list short source-outputs
+    [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] &&
+        env XDG_RUNTIME_DIR="$e2e_pulse_dir/run" timeout 5 pw-link -l
+    ps -L -o pid,lwp,stat,cls,rtprio,pcpu,comm -p "$(IFS=,; echo "${e2e_pulse_pids[*]}")"
+    local pid
+    for pid in "${e2e_pulse_pids[@]}"; do
+        timeout 20 gdb -p "$pid" -batch -ex "thread apply all bt 8" 2>/dev/null | grep -E '^(Thread|#)'
+    done
+    tail -n 20 "$e2e_pulse_dir"/*.log
+}
+
 e2e_record_start() {  # name
     local name=$1 raw=$E2E_OUT/$1.raw i
     [ -n "$e2e_record_pid" ] && e2e_record_stop >/dev/null
@@ -284,22 +304,7 @@ e2e_record_start() {  # name
         kill -0 "$e2e_record_pid" 2>/dev/null || break
         sleep 0.01
     done
-    # What the server made of the recorder, for the log: its sources, its recording streams
-    # and, under PipeWire, the links the session manager made.
-    {
-        echo "== no sample within 8 s"
-        "${e2e_pulse_client[@]}" timeout 5 pactl list short sources
-        "${e2e_pulse_client[@]}" timeout 5 pactl list short source-outputs
-        [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] &&
-            env XDG_RUNTIME_DIR="$e2e_pulse_dir/run" timeout 5 pw-link -l
-        # A server that answers none of these (seen twice through PipeWire): where its
-        # processes stand.
-        ps -L -o pid,lwp,stat,cls,rtprio,pcpu,comm -p "$(IFS=,; echo "${e2e_pulse_pids[*]}")"
-        local pid
-        for pid in "${e2e_pulse_pids[@]}"; do
-            timeout 20 gdb -p "$pid" -batch -ex "thread apply all bt 8" 2>/dev/null | grep -E '^(Thread|#)'
-        done
-    } >>"$E2E_OUT/$name.rec.log" 2>&1
+    { echo "== no sample within 8 s"; _e2e_server_state; } >>"$E2E_OUT/$name.rec.log" 2>&1
     _e2e_end_pid "$e2e_record_pid"
     e2e_record_pid=
     # One failure that names it; the scenario stops there, as nothing it hears can be judged.
