@@ -121,22 +121,24 @@ _e2e_server_up() {
     e2e_pulse_keepalive_pid=$!
     # The null sink renders its first block, about 2 s long, before it follows the short
     # latency asked for; until then its monitor gives nothing and a stream started by a
-    # test would be heard late. Wait that out here, once per daemon. A fresh PipeWire graph
-    # has now and then taken longer than the 15 s a scenario waits for the program's
-    # window: the scenarios start on a server that plays, or not at all.
-    local probe=$e2e_pulse_dir/probe.raw probe_pid started=$SECONDS
+    # test would be heard late. Wait that out here, once per daemon: the scenarios start on
+    # a server that plays, or not at all.
+    local probe=$e2e_pulse_dir/probe.raw probe_pid started=$SECONDS state_pid=
     "${E2E_REALTIME[@]}" "${e2e_pulse_client[@]}" pacat --record -d nullsink.monitor --raw --format=s16le \
-        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$probe" 2>/dev/null &
+        --rate=$E2E_PULSE_RATE --channels=2 --latency-msec=$(_e2e_latency_ms) >"$probe" 2>"$probe.log" &
     probe_pid=$!
     for i in $(seq 1 600); do
         [ -s "$probe" ] && break
+        # A start this slow keeps what the server was doing meanwhile.
+        [ "$i" = 200 ] && { _e2e_server_state >"$E2E_OUT/server-slow.log" 2>&1 & state_pid=$!; }
         sleep 0.05
     done
+    [ -n "$state_pid" ] && wait "$state_pid"
     local played=0
     [ -s "$probe" ] && played=1
     _e2e_end_pid "$probe_pid"
     rm -f "$probe"
-    [ $((SECONDS - started)) -gt 5 ] && echo "  the sound server played after $((SECONDS - started)) s" >&2
+    [ -n "$state_pid" ] && echo "  the sound server played after $((SECONDS - started)) s; see $E2E_OUT/server-slow.log" >&2
     if [ $played = 0 ]; then
         _e2e_server_state >"$E2E_OUT/server-stall.log" 2>&1
         echo "the sound server plays nothing within 30 s; see $E2E_OUT/server-stall.log" >&2
@@ -205,9 +207,10 @@ EOT
     fi
     # The graph's processes talk on a bus of the graph's own, which lives as long as they do:
     # a scenario's session bus ends with the scenario, under a server that goes on.
+    # E2E_PW_DEBUG=3 has them log what they do, with times.
     local env=("${cpu[@]}" "${E2E_REALTIME[@]}" env -u PULSE_SERVER -u DISPLAY HOME="$e2e_pulse_dir/home"
         XDG_CONFIG_HOME="$e2e_pulse_dir/home/.config" XDG_RUNTIME_DIR="$e2e_pulse_dir/run"
-        DBUS_SESSION_BUS_ADDRESS="$e2e_pulse_bus")
+        DBUS_SESSION_BUS_ADDRESS="$e2e_pulse_bus" ${E2E_PW_DEBUG:+PIPEWIRE_DEBUG=$E2E_PW_DEBUG WIREPLUMBER_DEBUG=$E2E_PW_DEBUG})
     "${env[@]}" pipewire >"$e2e_pulse_dir/pipewire.log" 2>&1 </dev/null &
     e2e_pulse_pids+=($!)
     local i
@@ -219,6 +222,15 @@ EOT
     "${env[@]}" wireplumber \
         >"$e2e_pulse_dir/wireplumber.log" 2>&1 </dev/null &
     e2e_pulse_pids+=($!)
+    # Clients come once the session manager has set the sink up (it then names it the
+    # default), as on a desktop, where it has long before any program starts. A recording of
+    # the monitor that came while it was still at it held the sink's set-up, and every
+    # later client of the PulseAudio server, for as long as that recording lived (30 s, and
+    # wireplumber logged "1 pending linkable(s) not activated in 20sec").
+    for i in $(seq 1 100); do
+        "${env[@]}" pw-metadata 0 default.audio.sink 2>/dev/null | grep -q '"nullsink"' && break
+        sleep 0.1
+    done
     "${env[@]}" pipewire-pulse >"$e2e_pulse_dir/pipewire-pulse.log" 2>&1 </dev/null &
     e2e_pulse_pids+=($!)
     e2e_pulse_pid=$!
@@ -267,6 +279,7 @@ e2e_pulse_stop() {
 # under PipeWire the links the session manager made, and for a server that answers none of
 # these (seen through PipeWire) where its processes stand and the end of their logs.
 _e2e_server_state() {
+    date +%T.%N
     "${e2e_pulse_client[@]}" timeout 5 pactl list short sources
     "${e2e_pulse_client[@]}" timeout 5 pactl list short source-outputs
     [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] &&
