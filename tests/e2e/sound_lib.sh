@@ -281,7 +281,7 @@ e2e_pulse_stop() {
 _e2e_server_state() {
     date +%T.%N
     "${e2e_pulse_client[@]}" timeout 5 pactl list short sources
-    "${e2e_pulse_client[@]}" timeout 5 pactl list short source-outputs
+    "${e2e_pulse_client[@]}" timeout 5 pactl list source-outputs
     [ "${E2E_SOUND_SERVER:-pulseaudio}" = pipewire ] &&
         env XDG_RUNTIME_DIR="$e2e_pulse_dir/run" timeout 5 pw-link -l
     ps -L -o pid,lwp,stat,cls,rtprio,pcpu,comm -p "$(IFS=,; echo "${e2e_pulse_pids[*]}")"
@@ -330,6 +330,15 @@ e2e_record_stop() {  # prints the path of the WAVE file
     local raw=$E2E_OUT/$e2e_record_name.raw wav=$E2E_OUT/$e2e_record_name.wav size
     # pacat ends cleanly on SIGTERM (a background job of a script ignores SIGINT).
     date +%s.%N >"$E2E_OUT/$e2e_record_name.stop"
+    # A recorder over a second behind (twice, it got nothing from some point on) keeps its
+    # own state and the server's, before it ends.
+    if awk -v first="$(cat "$E2E_OUT/$e2e_record_name.first")" -v stop="$(cat "$E2E_OUT/$e2e_record_name.stop")" \
+        -v got=$(($(stat -c %s "$raw" 2>/dev/null || echo 0) / 4)) -v rate=$E2E_PULSE_RATE \
+        'BEGIN { exit !(stop - first - got / rate > 1) }'; then
+        { echo "== behind at the stop"; grep State "/proc/$e2e_record_pid/status"
+            timeout 20 gdb -p "$e2e_record_pid" -batch -ex "thread apply all bt 8" 2>/dev/null | grep -E '^(Thread|#)'
+            _e2e_server_state; } >>"$E2E_OUT/$e2e_record_name.rec.log" 2>&1
+    fi
     _e2e_end_pid "$e2e_record_pid" TERM
     e2e_record_pid=
     # A frame cut in half at the end would shift sox's idea of the channels.
