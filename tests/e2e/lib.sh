@@ -20,6 +20,10 @@ e2e_passed=0
 e2e_failed=0
 e2e_app_pid=
 
+e2e_stacks() {  # pid [frames, 8 unless told]: its threads' stacks, for a log
+    timeout 20 gdb -p "$1" -batch -ex "thread apply all bt ${2:-8}" 2>/dev/null | grep -E '^(Thread|#)'
+}
+
 e2e_check() {  # name, then a command that succeeds when the check holds; fails with it
     local name=${E2E_LABEL:-}$1
     shift

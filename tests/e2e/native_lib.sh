@@ -70,7 +70,7 @@ e2e_native_no_window() {  # for the log: whether the program runs, what it said,
     echo "  no window; the program $(kill -0 "$e2e_app_pid" 2>/dev/null && echo runs || echo has ended). It said:"
     sed 's/^/    /' "$E2E_OUT/native-app.log"
     kill -0 "$e2e_app_pid" 2>/dev/null &&
-        timeout 20 gdb -p "$e2e_app_pid" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)'
+        e2e_stacks "$e2e_app_pid" 12
     "${e2e_pulse_client[@]}" timeout 5 pactl info >/dev/null 2>&1 || echo "  the sound server does not answer"
 }
 

@@ -287,7 +287,7 @@ _e2e_server_state() {
     ps -L -o pid,lwp,stat,cls,rtprio,pcpu,comm -p "$(IFS=,; echo "${e2e_pulse_pids[*]}")"
     local pid
     for pid in "${e2e_pulse_pids[@]}"; do
-        timeout 20 gdb -p "$pid" -batch -ex "thread apply all bt 8" 2>/dev/null | grep -E '^(Thread|#)'
+        e2e_stacks "$pid"
     done
     tail -n 20 "$e2e_pulse_dir"/*.log
 }
@@ -336,7 +336,7 @@ e2e_record_stop() {  # prints the path of the WAVE file
         -v got=$(($(stat -c %s "$raw" 2>/dev/null || echo 0) / 4)) -v rate=$E2E_PULSE_RATE \
         'BEGIN { exit !(stop - first - got / rate > 1) }'; then
         { echo "== behind at the stop"; grep State "/proc/$e2e_record_pid/status"
-            timeout 20 gdb -p "$e2e_record_pid" -batch -ex "thread apply all bt 8" 2>/dev/null | grep -E '^(Thread|#)'
+            e2e_stacks "$e2e_record_pid"
             _e2e_server_state; } >>"$E2E_OUT/$e2e_record_name.rec.log" 2>&1
     fi
     _e2e_end_pid "$e2e_record_pid" TERM
