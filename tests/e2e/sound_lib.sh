@@ -138,7 +138,7 @@ _e2e_server_up() {
     [ -s "$probe" ] && played=1
     _e2e_end_pid "$probe_pid"
     rm -f "$probe"
-    [ -n "$state_pid" ] && echo "  the sound server played after $((SECONDS - started)) s; see $E2E_OUT/server-slow.log" >&2
+    [ -n "$state_pid" ] && [ $played = 1 ] && echo "  the sound server played after $((SECONDS - started)) s; see $E2E_OUT/server-slow.log" >&2
     if [ $played = 0 ]; then
         _e2e_server_state >"$E2E_OUT/server-stall.log" 2>&1
         echo "the sound server plays nothing within 30 s; see $E2E_OUT/server-stall.log" >&2
